@@ -1,0 +1,9 @@
+/// @file
+/// Umbrella header: includes every public header of the library.
+#ifndef KEL_STD_KEL_STD_H
+#define KEL_STD_KEL_STD_H
+
+#include <kel_std/config.h>
+#include <kel_std/tree.h>
+
+#endif // KEL_STD_KEL_STD_H
