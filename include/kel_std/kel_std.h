@@ -4,6 +4,10 @@
 #define KEL_STD_KEL_STD_H
 
 #include <kel_std/config.h>
+#include <kel_std/allocator.h>
+#include <kel_std/basic_string.h>
+#include <kel_std/errors.h>
+#include <kel_std/throw_functions.h>
 #include <kel_std/tree.h>
 
 #endif // KEL_STD_KEL_STD_H

@@ -1,0 +1,172 @@
+/// @file
+/// The zero-filling byte allocator and the memory-manager interface it
+/// forwards to.
+#ifndef KEL_STD_ALLOCATOR_H
+#define KEL_STD_ALLOCATOR_H
+
+#include <kel_std/config.h>
+
+#include <cstring>
+#include <new>
+
+namespace kel_std {
+
+/// A client-supplied source of memory.
+///
+/// Derive from it and override `allocate` and `deallocate`; then give an
+/// allocator (or a string, through its allocator) a pointer to the manager.
+/// Allocators never own their manager: it must outlive every allocator and
+/// every block that uses it.
+///
+/// The three virtual functions occupy the first three vtable slots in this
+/// order, which compiled client code relies on: `destroy`, `allocate`,
+/// `deallocate`. The first slot is `destroy` rather than a virtual destructor
+/// because on this ABI a virtual destructor takes two slots (complete and
+/// deleting), which would move `allocate` and `deallocate`. For the same
+/// reason the destructor is protected and non-virtual: a manager is never
+/// deleted through this interface.
+class kel_memory_manager {
+public:
+    /// Slot 1: a hook for an owner that disposes of managers through this
+    /// interface. The library never calls it. Default: does nothing.
+    virtual void destroy() {}
+
+    /// Slot 2: returns a block of at least `size` bytes.
+    /// @param tag  the library always passes 1.
+    /// @param size number of bytes.
+    /// @param hint placement hint, passed through and never interpreted by the
+    ///             library: the allocator's caller's hint, or the address of the
+    ///             string that will own the block.
+    /// Requires: report failure by throwing; never return null for a request
+    /// that was accepted (the library zero-fills the block without a test).
+    virtual void* allocate(int tag, unsigned int size, const void* hint) = 0;
+
+    /// Slot 3: releases a block that this manager returned. Must accept a null
+    /// pointer and do nothing with it (a string that holds a manager but no
+    /// buffer releases its null buffer on its first assignment). Should not
+    /// throw.
+    virtual void deallocate(void* p) = 0;
+
+protected:
+    kel_memory_manager() = default;
+    kel_memory_manager(const kel_memory_manager&) = default;
+    kel_memory_manager& operator=(const kel_memory_manager&) = default;
+    ~kel_memory_manager() = default;
+};
+
+namespace detail {
+
+/// The allocation rule shared by `allocator<void>` and the string's buffers:
+/// the manager's `allocate(1, size, hint)` if there is a manager, else the
+/// global `operator new(size)`; then all `size` bytes are zero-filled.
+inline void* allocate_zeroed(kel_memory_manager* manager, unsigned int size, const void* hint) {
+    void* block = manager != nullptr ? manager->allocate(1, size, hint) : ::operator new(size);
+    // Zero-fill whatever the source handed back, also a manager's block that
+    // it wrote into itself: containers rely on fresh memory reading as zero.
+    // A zero-byte block is not touched (it may be a null or shared pointer).
+    if (size != 0)
+        std::memset(block, 0, size);
+    return block;
+}
+
+/// The release rule: the manager's `deallocate(p)` (a null `p` included) if
+/// there is a manager, else the global `operator delete(p)`.
+inline void release(kel_memory_manager* manager, void* p) {
+    if (manager != nullptr)
+        manager->deallocate(p);
+    else
+        ::operator delete(p);
+}
+
+} // namespace detail
+
+template <class T>
+class allocator;
+
+/// The byte allocator: the global heap, or a client's memory manager.
+///
+/// Every block it returns is zero-filled, whichever source gave it. Copies
+/// share the manager pointer and are interchangeable: memory allocated
+/// through one may be released through another.
+template <>
+class allocator<void> {
+public:
+    /// Where blocks come from: null means the global `operator new` and
+    /// `operator delete`. Not owned.
+    kel_memory_manager* manager;
+
+    /// An allocator that uses the global heap (`manager` is null).
+    /// Complexity: constant. Throws: nothing.
+    KEL_STD_API allocator();
+    /// Copies the manager pointer. Throws: nothing.
+    KEL_STD_API allocator(const allocator& other);
+    /// Does nothing; the manager is not owned.
+    KEL_STD_API ~allocator();
+    /// Copies the manager pointer. Returns: `*this`. Throws: nothing.
+    KEL_STD_API allocator& operator=(const allocator& other);
+
+    /// An allocator that forwards to `m` (null: the global heap).
+    explicit allocator(kel_memory_manager* m) : manager(m) {}
+
+    /// Returns a zero-filled block of `size` bytes.
+    /// Effects: with a manager, calls `manager->allocate(1, size, hint)`;
+    /// without one, `::operator new(size)` (`hint` is ignored). Then fills
+    /// all `size` bytes with zero. A zero-byte request returns the source's
+    /// answer and writes nothing.
+    /// Throws: whatever the manager or `operator new` throws; nothing has
+    /// been modified then. Complexity: O(size).
+    KEL_STD_API void* allocate(unsigned int size, const void* hint);
+
+    /// Releases a block obtained from an allocator with the same manager.
+    /// Effects: with a manager, calls `manager->deallocate(p)` (also when `p`
+    /// is null); without one, `::operator delete(p)`. No size is passed.
+    /// Throws: whatever the manager throws (managers should not throw).
+    KEL_STD_API void deallocate(void* p);
+
+    /// The largest request: 4294967295, whatever the manager.
+    /// Throws: nothing.
+    KEL_STD_API unsigned int max_size() const;
+};
+
+/// The typed allocator of the container templates: one `manager` pointer,
+/// forwarding byte requests to `allocator<void>`.
+template <class T>
+class allocator {
+public:
+    typedef T value_type;
+
+    /// Where blocks come from: null means the global heap. Not owned.
+    kel_memory_manager* manager;
+
+    allocator() : manager(nullptr) {}
+    explicit allocator(kel_memory_manager* m) : manager(m) {}
+    template <class U>
+    allocator(const allocator<U>& other) : manager(other.manager) {}
+
+    /// Returns zero-filled memory for `n` objects of `T` (not constructed).
+    /// Requires: `n * sizeof(T)` fits in 32 bits.
+    /// Throws: whatever the manager or `operator new` throws.
+    T* allocate(unsigned int n, const void* hint = nullptr) const {
+        KEL_STD_ASSERT(sizeof(T) == 0 || n <= 0xFFFFFFFFu / sizeof(T));
+        return static_cast<T*>(
+            allocator<void>(manager).allocate(static_cast<unsigned int>(n * sizeof(T)), hint));
+    }
+
+    /// Releases memory obtained from an allocator with the same manager.
+    void deallocate(T* p) const { allocator<void>(manager).deallocate(p); }
+};
+
+/// Allocators compare equal when they use the same manager.
+template <class T, class U>
+bool operator==(const allocator<T>& a, const allocator<U>& b) {
+    return a.manager == b.manager;
+}
+
+template <class T, class U>
+bool operator!=(const allocator<T>& a, const allocator<U>& b) {
+    return a.manager != b.manager;
+}
+
+} // namespace kel_std
+
+#endif // KEL_STD_ALLOCATOR_H

@@ -1,0 +1,30 @@
+// The zero-filling byte allocator.
+
+#include <kel_std/allocator.h>
+
+namespace kel_std {
+
+allocator<void>::allocator() : manager(nullptr) {}
+
+allocator<void>::allocator(const allocator& other) : manager(other.manager) {}
+
+allocator<void>::~allocator() {}
+
+allocator<void>& allocator<void>::operator=(const allocator& other) {
+    manager = other.manager;
+    return *this;
+}
+
+void* allocator<void>::allocate(unsigned int size, const void* hint) {
+    return detail::allocate_zeroed(manager, size, hint);
+}
+
+void allocator<void>::deallocate(void* p) {
+    detail::release(manager, p);
+}
+
+unsigned int allocator<void>::max_size() const {
+    return 0xFFFFFFFFu;
+}
+
+} // namespace kel_std
