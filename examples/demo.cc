@@ -1,11 +1,15 @@
-// kel_std_demo: builds an ordered index of the words of a text with the
-// library's red-black tree functions, the way an ordered container does, then
-// removes the most common short words and prints the index in both
-// directions. Index nodes come zero-filled from allocator<void>, through a
-// counting memory manager unless --heap is given, and the library's errors
-// are raised and caught at the end.
+// kel_std_demo: the library's families at work on a word index.
 //
-// Usage: kel_std_demo [--heap] [FILE]   (without FILE, an embedded text)
+// Words are read with the library's string extractor, normalised, and kept in
+// an ordered index built with the red-black tree functions, the way an ordered
+// container does (its own node type, its own search, the header as end
+// position). Index nodes and word buffers come zero-filled from the library's
+// allocator, through a counting memory manager unless --heap is given. The
+// demo then removes common words, prints the index in both directions with the
+// string inserter, shows the three hash values of each word, draws a
+// reproducible random sample, and raises and catches the library's errors.
+//
+// Usage: kel_std_demo [--heap] [--seed N] [FILE]   (default: an embedded text)
 
 #include <kel_std/kel_std.h>
 
@@ -14,10 +18,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
 #include <new>
 #include <sstream>
-#include <string>
 
 namespace {
 
@@ -29,6 +33,7 @@ const char default_text[] =
 
 using kel_std::kel_tree_aux;
 using kel_std::kel_tree_node;
+typedef kel_std::string kstring;
 
 // A memory manager that takes blocks from malloc and counts what passes
 // through it. It overrides only allocate and deallocate.
@@ -55,11 +60,20 @@ public:
     }
 };
 
+// Orders two texts by their bytes, then by length.
+int compare(const kstring& a, const kstring& b) {
+    const unsigned n = a.length < b.length ? a.length : b.length;
+    const int c = kel_std::char_traits_char::compare(a.c_str(), b.c_str(), n);
+    if (c != 0)
+        return c;
+    return a.length < b.length ? -1 : (a.length > b.length ? 1 : 0);
+}
+
 // One index entry: the tree links come first, so a kel_tree_node* from the
 // library converts back to the entry that holds it.
 struct word_node {
     kel_tree_node link;
-    std::string word;
+    kstring word;
     unsigned count;
 };
 
@@ -84,11 +98,11 @@ public:
     word_index& operator=(const word_index&) = delete;
 
     // Adds one use of `word`; a new word gets a node of its own.
-    void add(const std::string& word) {
+    void add(const kstring& word) {
         kel_tree_node* parent = &header_;
         bool left = true;
         for (kel_tree_node* x = header_.parent; x != &nil_;) {
-            const int c = word.compare(entry(x)->word);
+            const int c = compare(word, entry(x)->word);
             if (c == 0) {
                 ++entry(x)->count;
                 return;
@@ -97,20 +111,27 @@ public:
             left = c < 0;
             x = left ? x->left : x->right;
         }
-        // The block arrives zero-filled, so the node's links and count start
-        // at zero; only the std::string member needs constructing.
-        void* block = allocator_.allocate(sizeof(word_node), nullptr);
-        word_node* n = static_cast<word_node*>(block);
-        new (&n->word) std::string(word);
+        // The block arrives zero-filled: links, count and the string record
+        // all start at zero, which is a valid empty string on the heap; give
+        // it the index's manager and its text.
+        word_node* n = static_cast<word_node*>(allocator_.allocate(sizeof(word_node), nullptr));
+        new (&n->word) kstring(kel_std::allocator<char>(allocator_.manager));
+        try {
+            n->word.assign(word.c_str(), word.length);
+        } catch (...) {
+            n->word.~kstring();
+            allocator_.deallocate(n);
+            throw;
+        }
         n->count = 1;
         kel_tree_aux::insert(left, nullptr, parent, &n->link, header_.right, header_.left, header_.parent,
                              &header_, &nil_);
         ++size_;
     }
 
-    kel_tree_node* find(const std::string& word) {
+    kel_tree_node* find(const kstring& word) {
         for (kel_tree_node* x = header_.parent; x != &nil_;) {
-            const int c = word.compare(entry(x)->word);
+            const int c = compare(word, entry(x)->word);
             if (c == 0)
                 return x;
             x = c < 0 ? x->left : x->right;
@@ -121,7 +142,7 @@ public:
     void erase(kel_tree_node* position) {
         word_node* n =
             entry(kel_tree_aux::erase(position, header_.right, header_.left, header_.parent, &header_, &nil_));
-        n->word.~basic_string();
+        n->word.~kstring();
         allocator_.deallocate(n);
         --size_;
     }
@@ -138,18 +159,20 @@ private:
     unsigned size_ = 0;
 };
 
-// Splits the text into lower-case words of letters and apostrophes.
+// Reads words with the library's extractor and keeps their letters and
+// apostrophes, lower-cased.
 void index_words(std::istream& in, word_index& index, unsigned& total) {
-    std::string token;
+    kstring token;
+    char letters[1024];
     while (in >> token) {
-        std::string word;
-        for (char c : token) {
-            const unsigned char u = static_cast<unsigned char>(c);
-            if (std::isalpha(u) || c == '\'')
-                word += static_cast<char>(std::tolower(u));
+        unsigned n = 0;
+        for (unsigned i = 0; i < token.length; ++i) {
+            const unsigned char u = static_cast<unsigned char>(token.c_str()[i]);
+            if (std::isalpha(u) || u == '\'')
+                letters[n++] = static_cast<char>(std::tolower(u));
         }
-        if (!word.empty()) {
-            index.add(word);
+        if (n != 0) {
+            index.add(kstring(letters, n));
             ++total;
         }
     }
@@ -174,6 +197,34 @@ void print_backward(word_index& index) {
     std::cout << '\n';
 }
 
+void print_hashes(word_index& index) {
+    const kel_std::kel_string_hasher1 h1;
+    const kel_std::kel_string_hasher2 h2;
+    const kel_std::kel_string_hasher3 h3;
+    const kel_std::kel_string_hasher2 bucket(97);
+    std::cout << "Hashes (hasher1 hasher2 hasher3, bucket of 97 by hasher2):\n";
+    for (kel_tree_node* it = index.begin(); it != index.end(); kel_tree_aux::increment(it, index.nil())) {
+        const kstring& w = entry(it)->word;
+        std::cout << "  " << std::left << std::setw(14) << w << std::right << std::setw(11) << h1(w)
+                  << std::setw(11) << h2(w) << std::setw(11) << h3(w) << std::setw(4) << bucket(w) << '\n';
+    }
+}
+
+void print_sample(word_index& index, unsigned seed) {
+    std::cout << "Random sample (seed " << seed << "):";
+    if (index.size() != 0) {
+        kel_std::kel_x_random_generator generator(seed);
+        for (int i = 0; i < 5; ++i) {
+            unsigned k = generator(index.size());
+            kel_tree_node* it = index.begin();
+            while (k-- != 0)
+                kel_tree_aux::increment(it, index.nil());
+            std::cout << ' ' << entry(it)->word;
+        }
+    }
+    std::cout << '\n';
+}
+
 void show_errors() {
     try {
         kel_std::kel_throw_out_of_range();
@@ -183,7 +234,7 @@ void show_errors() {
     try {
         // A text of 4294967295 characters cannot be held; the request fails
         // before anything is allocated or read.
-        kel_std::string s;
+        kstring s;
         s.assign("", 0xFFFFFFFFu);
     } catch (const kel_std::logic_error& e) {
         std::cout << "Caught kel_std::length_error as logic_error: " << e.what() << '\n';
@@ -191,16 +242,19 @@ void show_errors() {
 }
 
 void usage(std::ostream& out) {
-    out << "Usage: kel_std_demo [--heap] [FILE]\n"
+    out << "Usage: kel_std_demo [--heap] [--seed N] [FILE]\n"
            "Indexes the words of FILE (default: an embedded text) in a red-black tree\n"
-           "built with libkel_std, then prints them in order.\n"
-           "  --heap  take index nodes from the global heap instead of a counting manager\n";
+           "built with libkel_std, prints them in order with their hash values, draws\n"
+           "a random sample and shows the library's errors.\n"
+           "  --heap    take memory from the global heap instead of a counting manager\n"
+           "  --seed N  seed of the random sample (default 2026)\n";
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     bool use_heap = false;
+    unsigned seed = 2026;
     const char* path = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0) {
@@ -208,6 +262,13 @@ int main(int argc, char** argv) {
             return 0;
         } else if (std::strcmp(argv[i], "--heap") == 0) {
             use_heap = true;
+        } else if (std::strcmp(argv[i], "--seed") == 0 && i + 1 < argc) {
+            char* end = nullptr;
+            seed = static_cast<unsigned>(std::strtoul(argv[++i], &end, 10));
+            if (*end != '\0') {
+                std::cerr << "kel_std_demo: --seed needs a number, not '" << argv[i] << "'\n";
+                return 2;
+            }
         } else if (argv[i][0] == '-' || path != nullptr) {
             usage(std::cerr);
             return 2;
@@ -235,12 +296,16 @@ int main(int argc, char** argv) {
         word_index index(use_heap ? nullptr : &manager);
         unsigned total = 0;
         index_words(*input, index, total);
+        if (input->bad()) {
+            std::cerr << "kel_std_demo: error reading '" << source << "'\n";
+            return 1;
+        }
         std::cout << "Indexed " << total << " words (" << index.size() << " distinct) from " << source << ".\n";
 
         const char* const removed[] = {"the", "of", "it", "was", "a", "and"};
         unsigned erased = 0;
         for (const char* word : removed) {
-            kel_tree_node* n = index.find(word);
+            kel_tree_node* n = index.find(kstring(word));
             if (n != index.end()) {
                 index.erase(n);
                 ++erased;
@@ -249,6 +314,8 @@ int main(int argc, char** argv) {
         std::cout << "Removed " << erased << " common words; " << index.size() << " remain.\n";
         print_forward(index);
         print_backward(index);
+        print_hashes(index);
+        print_sample(index, seed);
     }
     if (!use_heap)
         std::cout << "Memory manager: " << manager.allocations << " blocks (" << manager.bytes << " bytes) allocated, "

@@ -7,6 +7,9 @@
 #include <kel_std/allocator.h>
 #include <kel_std/basic_string.h>
 #include <kel_std/errors.h>
+#include <kel_std/random_generator.h>
+#include <kel_std/string_hash.h>
+#include <kel_std/string_io.h>
 #include <kel_std/throw_functions.h>
 #include <kel_std/tree.h>
 

@@ -1,0 +1,45 @@
+// The random functor: a stateless face over the C library's srand/rand.
+
+#include <kel_std/random_generator.h>
+
+#include <cstdlib>
+
+#if defined(KEL_STD_DEBUG)
+#include <cassert>
+#endif
+
+namespace kel_std {
+namespace {
+
+unsigned int draw_below(unsigned int n) {
+#if defined(KEL_STD_DEBUG)
+    assert(n != 0 && "the bound of a random draw must not be 0");
+#endif
+    // No rejection of the biased top range: the plain remainder is the
+    // contract.
+    return static_cast<unsigned int>(std::rand()) % n;
+}
+
+} // namespace
+
+kel_x_random_generator::kel_x_random_generator(unsigned int seed_value) {
+    std::srand(seed_value);
+}
+
+kel_x_random_generator& kel_x_random_generator::operator=(const kel_x_random_generator&) {
+    return *this;
+}
+
+unsigned int kel_x_random_generator::operator()(unsigned int n) {
+    return draw_below(n);
+}
+
+void kel_x_random_generator::seed(unsigned int s) {
+    std::srand(s);
+}
+
+unsigned int kel_x_random_generator::rand(unsigned int n) {
+    return draw_below(n);
+}
+
+} // namespace kel_std
