@@ -100,8 +100,9 @@ public:
     KEL_STD_API allocator();
     /// Copies the manager pointer. Throws: nothing.
     KEL_STD_API allocator(const allocator& other);
-    /// Does nothing; the manager is not owned.
-    KEL_STD_API ~allocator();
+    /// Does nothing; the manager is not owned. Defined in the library: the
+    /// destructor is part of the exported surface.
+    KEL_STD_API ~allocator(); // NOLINT(performance-trivially-destructible)
     /// Copies the manager pointer. Returns: `*this`. Throws: nothing.
     KEL_STD_API allocator& operator=(const allocator& other);
 

@@ -106,8 +106,9 @@ public:
     }
 
     /// Takes over `other`'s buffer when both use the same manager; otherwise
-    /// copies the text. The allocator stays.
-    basic_string& operator=(basic_string&& other) {
+    /// copies the text. The allocator stays. Throws: only in the copying case,
+    /// as `assign`; so it is not noexcept.
+    basic_string& operator=(basic_string&& other) { // NOLINT(performance-noexcept-move-constructor,bugprone-exception-escape)
         if (this == &other)
             return *this;
         if (alloc.manager != other.alloc.manager)

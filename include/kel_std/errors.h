@@ -45,13 +45,15 @@ public:
     /// Replaces the text with `other`'s. Throws: allocation failures, in which
     /// case the error keeps its text.
     logic_error& operator=(const logic_error& other) {
-        std::exception::operator=(other);
-        message = other.message;
+        if (this != &other) {
+            std::exception::operator=(other);
+            message = other.message;
+        }
         return *this;
     }
 
     /// Releases the message buffer.
-    ~logic_error() noexcept override {}
+    ~logic_error() noexcept override = default;
 
     /// The message as a C string; text with a NUL inside reads up to that NUL.
     /// Throws: nothing.
@@ -65,11 +67,9 @@ public:
     /// See `logic_error::logic_error(const string&)`.
     explicit length_error(const string& text) : logic_error(text) {}
     /// A copy of the same class with a message buffer of its own.
-    length_error(const length_error& other) : logic_error(other) {}
-    length_error& operator=(const length_error& other) {
-        logic_error::operator=(other);
-        return *this;
-    }
+    length_error(const length_error& other) = default;
+    /// Replaces the text with `other`'s.
+    length_error& operator=(const length_error& other) = default;
 };
 
 /// A position outside a container's range; thrown by
@@ -79,11 +79,9 @@ public:
     /// See `logic_error::logic_error(const string&)`.
     explicit out_of_range(const string& text) : logic_error(text) {}
     /// A copy of the same class with a message buffer of its own.
-    out_of_range(const out_of_range& other) : logic_error(other) {}
-    out_of_range& operator=(const out_of_range& other) {
-        logic_error::operator=(other);
-        return *this;
-    }
+    out_of_range(const out_of_range& other) = default;
+    /// Replaces the text with `other`'s.
+    out_of_range& operator=(const out_of_range& other) = default;
 };
 
 } // namespace kel_std

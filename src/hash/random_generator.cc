@@ -17,7 +17,7 @@ unsigned int draw_below(unsigned int n) {
 #endif
     // No rejection of the biased top range: the plain remainder is the
     // contract.
-    return static_cast<unsigned int>(std::rand()) % n;
+    return static_cast<unsigned int>(std::rand()) % n; // NOLINT(concurrency-mt-unsafe): the C generator is the contract
 }
 
 } // namespace
@@ -26,9 +26,7 @@ kel_x_random_generator::kel_x_random_generator(unsigned int seed_value) {
     std::srand(seed_value);
 }
 
-kel_x_random_generator& kel_x_random_generator::operator=(const kel_x_random_generator&) {
-    return *this;
-}
+kel_x_random_generator& kel_x_random_generator::operator=(const kel_x_random_generator&) = default;
 
 unsigned int kel_x_random_generator::operator()(unsigned int n) {
     return draw_below(n);

@@ -6,14 +6,12 @@ namespace kel_std {
 
 allocator<void>::allocator() : manager(nullptr) {}
 
-allocator<void>::allocator(const allocator& other) : manager(other.manager) {}
+// Copies share the manager; none of them owns it.
+allocator<void>::allocator(const allocator& other) = default;
 
-allocator<void>::~allocator() {}
+allocator<void>::~allocator() = default;
 
-allocator<void>& allocator<void>::operator=(const allocator& other) {
-    manager = other.manager;
-    return *this;
-}
+allocator<void>& allocator<void>::operator=(const allocator& other) = default;
 
 void* allocator<void>::allocate(unsigned int size, const void* hint) {
     return detail::allocate_zeroed(manager, size, hint);

@@ -16,7 +16,7 @@ const std::streamsize word_buffer_size = 1024;
 // Sets badbit the way the standard operators do after catching an exception
 // from the stream buffer: the state is set either way, and the original
 // exception goes on only when the stream's mask includes badbit.
-void set_badbit_after(std::istream& in, std::exception_ptr original) {
+void set_badbit_after(std::istream& in, const std::exception_ptr& original) {
     const bool rethrow = (in.exceptions() & std::ios_base::badbit) != 0;
     try {
         in.setstate(std::ios_base::badbit);

@@ -90,17 +90,10 @@ KEL_TREE_INLINE void rotate_right_impl(node_t* node, node_t*& root, node_t* nil)
 
 } // namespace
 
-kel_tree_node& kel_tree_node::operator=(const kel_tree_node& other) {
-    color = other.color;
-    parent = other.parent;
-    left = other.left;
-    right = other.right;
-    return *this;
-}
+// Member-wise, in declaration order: color, parent, left, right.
+kel_tree_node& kel_tree_node::operator=(const kel_tree_node& other) = default;
 
-kel_tree_aux& kel_tree_aux::operator=(const kel_tree_aux&) {
-    return *this;
-}
+kel_tree_aux& kel_tree_aux::operator=(const kel_tree_aux&) = default;
 
 void kel_tree_aux::init_nil(kel_tree_node* nil) {
     nil->color = black;
