@@ -14,7 +14,11 @@
 #define KEL_TREE_ASSERT(condition) static_cast<void>(0)
 #endif
 
-#if defined(__GNUC__)
+// Forced inline in optimised builds only. Unoptimised (debug and coverage)
+// builds keep the helpers as functions of their own, which a debugger can
+// step into and which gcov counts once per branch as written, rather than
+// once per call site, where some outcomes cannot occur in a valid tree.
+#if defined(__GNUC__) && defined(__OPTIMIZE__)
 #define KEL_TREE_INLINE inline __attribute__((always_inline))
 #else
 #define KEL_TREE_INLINE inline
@@ -185,45 +189,54 @@ void kel_tree_aux::insert(bool insert_left, kel_tree_node*, kel_tree_node* paren
     new_node->right = nil;
     new_node->color = red;
 
-    // The root test comes first, so the loop never looks at the header.
+    // The root test comes first, so the loop never looks at the header. Only
+    // a rotation can move the root, and a rotation ends the loop, so the root
+    // is read once here. The nil sentinel is black: testing for it spares a
+    // load of its colour.
+    node_t* const top = root;
     node_t* x = new_node;
-    while (x != root && x->parent->color == red) {
-        node_t* const p = x->parent;
-        node_t* const g = p->parent;
+    node_t* p;
+    while (x != top && (p = x->parent)->color == red) {
+        node_t* const g = p->parent; // p is red, so not the root: g is an element
         if (p == g->left) {
             node_t* const uncle = g->right;
-            if (uncle->color == red) {
+            if (uncle != nil && uncle->color == red) {
                 p->color = black;
                 uncle->color = black;
                 g->color = red;
                 x = g;
-            } else {
-                if (x == p->right) {
-                    x = p;
-                    rotate_left_impl(x, root, nil);
-                }
-                x->parent->color = black;
-                x->parent->parent->color = red;
-                rotate_right_impl(x->parent->parent, root, nil);
+                continue;
             }
+            // An inner child is first turned into an outer one; either way
+            // the node that ends up above g is coloured black.
+            node_t* upper = p;
+            if (x == p->right) {
+                rotate_left_impl(p, root, nil);
+                upper = x;
+            }
+            upper->color = black;
+            g->color = red;
+            rotate_right_impl(g, root, nil);
         } else {
             // Mirror image of the branch above: left and right swapped.
             node_t* const uncle = g->left;
-            if (uncle->color == red) {
+            if (uncle != nil && uncle->color == red) {
                 p->color = black;
                 uncle->color = black;
                 g->color = red;
                 x = g;
-            } else {
-                if (x == p->left) {
-                    x = p;
-                    rotate_right_impl(x, root, nil);
-                }
-                x->parent->color = black;
-                x->parent->parent->color = red;
-                rotate_left_impl(x->parent->parent, root, nil);
+                continue;
             }
+            node_t* upper = p;
+            if (x == p->left) {
+                rotate_right_impl(p, root, nil);
+                upper = x;
+            }
+            upper->color = black;
+            g->color = red;
+            rotate_left_impl(g, root, nil);
         }
+        break; // upper is black now: the loop test would end the loop
     }
     root->color = black;
 }
@@ -279,23 +292,31 @@ kel_tree_node* kel_tree_aux::erase(kel_tree_node* node, kel_tree_node*& rightmos
 
     // x carries an extra black. x's parent stays in a register: rotations
     // never write the sentinel, so it always equals what x->parent (the
-    // sentinel's parent while x is the sentinel) would give.
-    while (x != root && x->color == black) {
+    // sentinel's parent while x is the sentinel) would give. The root is
+    // re-read only after a rotation that may have moved it; the sentinel,
+    // always black, is recognised by address instead of by a colour load.
+    node_t* top = root;
+    while (x != top && (x == nil || x->color == black)) {
         if (x == x_parent->left) {
             node_t* sibling = x_parent->right;
             if (sibling->color == red) {
                 sibling->color = black;
                 x_parent->color = red;
                 rotate_left_impl(x_parent, root, nil);
+                top = root;
                 sibling = x_parent->right;
             }
-            if (sibling->left->color == black && sibling->right->color == black) {
+            node_t* const near = sibling->left;
+            node_t* const far = sibling->right;
+            const bool near_black = near == nil || near->color == black;
+            const bool far_black = far == nil || far->color == black;
+            if (near_black && far_black) {
                 sibling->color = red;
                 x = x_parent;
                 x_parent = x_parent->parent;
             } else {
-                if (sibling->right->color == black) {
-                    sibling->left->color = black;
+                if (far_black) {
+                    near->color = black;
                     sibling->color = red;
                     rotate_right_impl(sibling, root, nil);
                     sibling = x_parent->right;
@@ -313,15 +334,20 @@ kel_tree_node* kel_tree_aux::erase(kel_tree_node* node, kel_tree_node*& rightmos
                 sibling->color = black;
                 x_parent->color = red;
                 rotate_right_impl(x_parent, root, nil);
+                top = root;
                 sibling = x_parent->left;
             }
-            if (sibling->right->color == black && sibling->left->color == black) {
+            node_t* const near = sibling->right;
+            node_t* const far = sibling->left;
+            const bool near_black = near == nil || near->color == black;
+            const bool far_black = far == nil || far->color == black;
+            if (near_black && far_black) {
                 sibling->color = red;
                 x = x_parent;
                 x_parent = x_parent->parent;
             } else {
-                if (sibling->left->color == black) {
-                    sibling->right->color = black;
+                if (far_black) {
+                    near->color = black;
                     sibling->color = red;
                     rotate_left_impl(sibling, root, nil);
                     sibling = x_parent->left;
