@@ -21,3 +21,10 @@ if(KEL_STD_SANITIZE)
     add_compile_options(-fsanitize=${KEL_STD_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
     add_link_options(-fsanitize=${KEL_STD_SANITIZE})
 endif()
+
+# Coverage instrumentation for everything that is built, unoptimised so that
+# every line and branch of the source survives into the object code.
+if(KEL_STD_COVERAGE)
+    add_compile_options(--coverage -O0)
+    add_link_options(--coverage)
+endif()

@@ -75,6 +75,26 @@ private:
     std::size_t throw_at_;
 };
 
+// Serves `text` from its get area, then reports the end of the input once
+// and throws std::runtime_error when asked again.
+class end_then_throw_inbuf : public std::streambuf {
+public:
+    explicit end_then_throw_inbuf(std::string text) : text_(std::move(text)) {
+        setg(&text_[0], &text_[0], &text_[0] + text_.size());
+    }
+    int ends = 0;
+
+protected:
+    int_type underflow() override {
+        if (ends++ > 0)
+            throw std::runtime_error("stream buffer failure");
+        return traits_type::eof();
+    }
+
+private:
+    std::string text_;
+};
+
 // Counts flushes of a stream used as a tie.
 class counting_syncbuf : public std::stringbuf {
 public:
@@ -164,6 +184,25 @@ TEST(string_extract, words_of_1023_characters_are_read_whole) {
     }
 }
 
+TEST(string_extract, word_of_1023_characters_with_a_nul_inside_sets_eofbit_when_it_ends_the_input) {
+    // NULs are word characters: all 1023 are taken, and the text is then cut
+    // at the first NUL, but the word still ends the input.
+    const std::string word = std::string(500, 'a') + '\0' + std::string(522, 'b');
+    for (const char* tail : {"", " next"}) {
+        std::istringstream in(word + tail);
+        kstring s;
+        in >> s;
+        EXPECT_EQ(text_of(s), std::string(500, 'a'));
+        EXPECT_FALSE(in.fail());
+        EXPECT_EQ(in.eof(), *tail == '\0') << "eofbit exactly when the word ends the input";
+    }
+    std::istringstream in(word);
+    in.exceptions(std::ios_base::eofbit);
+    kstring s("kept");
+    EXPECT_THROW(in >> s, std::ios_base::failure);
+    EXPECT_EQ(text_of(s), "kept");
+}
+
 TEST(string_extract, longer_words_come_in_pieces_of_1023_whatever_the_width) {
     std::string word;
     for (int i = 0; i < 2500; ++i)
@@ -226,6 +265,14 @@ TEST(string_extract, exception_mask_throws_and_keeps_the_old_text) {
     in.width(3000);
     EXPECT_THROW(in >> s, std::ios_base::failure);
     EXPECT_EQ(text_of(s), "kept");
+    // Thrown after the word was stored (eofbit in the mask): the string
+    // still keeps its text, and the width stays reset as the extractor left it.
+    std::istringstream at_end("word");
+    at_end.exceptions(std::ios_base::eofbit);
+    at_end.width(3000);
+    EXPECT_THROW(at_end >> s, std::ios_base::failure);
+    EXPECT_EQ(text_of(s), "kept");
+    EXPECT_EQ(at_end.width(), 0);
 }
 
 TEST(string_extract, stream_buffer_throwing_mid_word_without_badbit_mask_keeps_what_was_stored) {
@@ -273,6 +320,29 @@ TEST(string_extract, stream_buffer_throwing_with_badbit_mask_passes_the_exceptio
     in2.exceptions(std::ios_base::badbit);
     EXPECT_THROW(in2 >> s, std::runtime_error);
     EXPECT_TRUE(in2.bad());
+}
+
+TEST(string_extract, stream_buffer_throwing_only_on_the_look_past_a_1023_character_word) {
+    // The extractor stops at the bound and sees the end of the input once;
+    // asking again whether the word ended the input throws.
+    const std::string word(1023, 'k');
+    {
+        end_then_throw_inbuf buf(word);
+        std::istream in(&buf);
+        kstring s("previous");
+        in >> s;
+        EXPECT_EQ(buf.ends, 2);
+        EXPECT_TRUE(in.bad());
+        EXPECT_FALSE(in.eof());
+        EXPECT_EQ(text_of(s), word) << "without badbit in the mask the word is kept";
+    }
+    end_then_throw_inbuf buf(word);
+    std::istream in(&buf);
+    in.exceptions(std::ios_base::badbit);
+    kstring s("previous");
+    EXPECT_THROW(in >> s, std::runtime_error) << "the stream buffer's own exception";
+    EXPECT_TRUE(in.bad());
+    EXPECT_EQ(text_of(s), "previous");
 }
 
 TEST(string_extract, tied_stream_is_flushed_first) {

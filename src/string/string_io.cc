@@ -3,6 +3,7 @@
 
 #include <kel_std/string_io.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <istream>
@@ -12,6 +13,7 @@ namespace kel_std {
 namespace {
 
 const std::streamsize word_buffer_size = 1024;
+const char full_word_mark = '\x01';
 
 // Sets badbit the way the standard operators do after catching an exception
 // from the stream buffer: the state is set either way, and the original
@@ -45,6 +47,10 @@ std::istream& operator>>(std::istream& in, string& str) {
     // before the terminator) never become part of the string.
     char word[word_buffer_size];
     std::memset(word, 0, sizeof word);
+    // A mark in the last byte, which only the terminator behind a word of the
+    // full 1023 characters overwrites. The word may itself hold NULs, so its
+    // C-string length cannot tell whether the extractor stopped at the bound.
+    word[word_buffer_size - 1] = full_word_mark;
 
     // The char* extractor trusts the width alone to bound its writes. Bound
     // it by the buffer whenever the caller's width would not.
@@ -65,8 +71,11 @@ std::istream& operator>>(std::istream& in, string& str) {
     if (in.width() != 0)
         in.width(caller_width);
 
-    const std::size_t n = std::strlen(word);
-    if (bounded_here && n == static_cast<std::size_t>(word_buffer_size - 1) && in.good()) {
+    // The text ends at the first NUL among the characters the extractor may
+    // have stored; the mark is never part of it.
+    const std::size_t n = static_cast<std::size_t>(std::find(word, word + word_buffer_size - 1, '\0') - word);
+    const bool full_word = word[word_buffer_size - 1] == '\0';
+    if (bounded_here && full_word && in.good()) {
         // The unbounded extractor would have looked one character further
         // and set eofbit if the word ended exactly at the end of the input.
         bool at_end = false;

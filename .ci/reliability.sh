@@ -1,0 +1,90 @@
+#!/bin/sh
+# Reliability checks, run by .ci/run after the unit tests (from the repository
+# root: sh .ci/reliability.sh):
+#   1. the four libFuzzer targets of fuzz/, each for a bounded time;
+#   2. the concurrency test under ThreadSanitizer;
+#   3. the test suite in a coverage build, with line and branch thresholds
+#      for src/;
+#   4. the whole test suite under valgrind memcheck.
+# FUZZ_SECONDS sets the time per fuzz target (default 25).
+set -eu
+cd "$(dirname "$0")/.."
+jobs=2
+fuzz_seconds=${FUZZ_SECONDS:-25}
+
+step() { printf '\n==== %s ====\n' "$*"; }
+
+# clang, libFuzzer's runtime, gcovr and valgrind.
+sh .ci/install-packages.sh
+
+step "fuzzing: tree, string, streams, hashers (${fuzz_seconds} s each)"
+cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build-fuzz -j "$jobs"
+mkdir -p build-fuzz/artifacts
+for target in tree string streams hashers; do
+    # The tree target checks the whole tree after every step: short inputs.
+    max_len=4096
+    [ "$target" = tree ] && max_len=512
+    mkdir -p "build-fuzz/corpus/$target"
+    log=build-fuzz/fuzz_$target.log
+    if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        "build-fuzz/fuzz_$target" -max_total_time="$fuzz_seconds" -max_len="$max_len" -timeout=20 \
+        -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="build-fuzz/artifacts/$target-" \
+        "build-fuzz/corpus/$target" "fuzz/corpus/$target" >"$log" 2>&1; then
+        tail -n 60 "$log"
+        echo "fuzz target $target failed; the input is in build-fuzz/artifacts/"
+        exit 1
+    fi
+    printf '%s: %s\n' "$target" "$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1)"
+done
+
+step "ThreadSanitizer: concurrent navigation, hashing, reading, errors, allocation"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKEL_STD_SANITIZE=thread -DKEL_STD_BUILD_BENCH=OFF -DKEL_STD_BUILD_EXAMPLES=OFF
+cmake --build build-tsan -j "$jobs" --target concurrency_test
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 build-tsan/tests/concurrency_test
+
+step "coverage of src/ (gcov, gcovr)"
+cmake -S . -B build-cov -G Ninja -DCMAKE_CXX_COMPILER=g++ -DCMAKE_BUILD_TYPE=Release \
+    -DKEL_STD_COVERAGE=ON -DKEL_STD_BUILD_BENCH=OFF -DKEL_STD_BUILD_EXAMPLES=OFF
+cmake --build build-cov -j "$jobs"
+find build-cov -name '*.gcda' -exec rm -f {} +
+ctest --test-dir build-cov --output-on-failure -j "$jobs"
+# The hashers are measured over every object built from src/hash/, including
+# the static copy of the sources through which the tests reach each of the
+# hashers' code paths; the other families over the shared library's own
+# objects. (In a copy, functions that never ran carry no exception marks in
+# gcov's output, so merging it would count exception edges that
+# --exclude-throw-branches cannot recognise.)
+gcovr_run="gcovr --root . --exclude-throw-branches --exclude-unreachable-branches"
+$gcovr_run --filter 'src/hash/' --json build-cov/coverage-hash.json build-cov
+$gcovr_run --filter 'src/' --exclude 'src/hash/' --json build-cov/coverage-library.json \
+    build-cov/src/CMakeFiles/kel_std.dir
+gcovr --root . --add-tracefile build-cov/coverage-hash.json --add-tracefile build-cov/coverage-library.json
+gcovr --root . --add-tracefile build-cov/coverage-hash.json --add-tracefile build-cov/coverage-library.json \
+    --branches --print-summary --fail-under-line 98 --fail-under-branch 95
+
+step "valgrind memcheck: the whole test suite"
+cmake -S . -B build-valgrind -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKEL_STD_BUILD_BENCH=OFF -DKEL_STD_BUILD_EXAMPLES=OFF
+cmake --build build-valgrind -j "$jobs"
+# Memcheck replaces the allocation functions of the executable as well by
+# default, which would bypass the tests' own counting operator new and delete
+# (tests/support/counting_heap.cc). nouserintercepts keeps them; they allocate
+# with malloc and free, which memcheck still watches.
+binaries=0
+for test_binary in build-valgrind/tests/*; do
+    [ -f "$test_binary" ] && [ -x "$test_binary" ] || continue
+    binaries=$((binaries + 1))
+    log=$test_binary.memcheck.log
+    if ! valgrind --quiet --error-exitcode=99 --leak-check=full --show-leak-kinds=all \
+        --errors-for-leak-kinds=all --track-origins=yes --soname-synonyms=somalloc=nouserintercepts \
+        "$test_binary" >"$log" 2>&1; then
+        cat "$log"
+        echo "memcheck failed on $test_binary"
+        exit 1
+    fi
+    printf '%s: %s\n' "${test_binary##*/}" "$(grep -E '^\[  PASSED  \]' "$log")"
+done
+[ "$binaries" -gt 0 ] || { echo "no test binaries found for memcheck"; exit 1; }
+echo "memcheck: $binaries test binaries, no errors, no leaks"
