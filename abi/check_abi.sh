@@ -21,19 +21,20 @@ dump() {
         --headers-dir "$here/../include/kel_std" "$1"
 }
 
-# "class size" and "  member offset" lines for each class of the kel_std
-# namespace, from an abidw dump.
+# "class size" and "  member offset" lines for each class declared directly in
+# the kel_std namespace (not in its nested and anonymous namespaces, which
+# hold the library's internals), from an abidw dump.
 layout() {
     awk '
         /<namespace-decl name=.kel_std.>/ { depth = 1; next }
         depth > 0 && /<namespace-decl / { depth++ }
         depth > 0 && /<\/namespace-decl>/ { depth--; next }
-        depth > 0 && /<class-decl name=/ && /size-in-bits=/ {
+        depth == 1 && /<class-decl name=/ && /size-in-bits=/ {
             match($0, /name=.[^'\'']*/); cls = substr($0, RSTART + 6, RLENGTH - 6)
             gsub(/&lt;/, "<", cls); gsub(/&gt;/, ">", cls)
             match($0, /size-in-bits=.[0-9]*/); print "class " cls " " substr($0, RSTART + 14, RLENGTH - 14)
         }
-        depth > 0 && /<data-member / {
+        depth == 1 && /<data-member / {
             match($0, /layout-offset-in-bits=.[0-9]*/); offset = substr($0, RSTART + 23, RLENGTH - 23); want = 1; next
         }
         want && /<var-decl name=/ {
