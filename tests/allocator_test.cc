@@ -21,10 +21,9 @@ using kel_test::recording_manager;
 
 static_assert(sizeof(allocator<void>) == sizeof(void*), "allocator<void> holds one manager pointer");
 static_assert(sizeof(allocator<char>) == sizeof(void*), "allocator<char> holds one manager pointer");
-static_assert(std::is_standard_layout<allocator<void> >::value, "allocator layout is plain");
+static_assert(std::is_standard_layout<allocator<void>>::value, "allocator layout is plain");
 static_assert(std::is_abstract<kel_memory_manager>::value, "a manager must implement allocate and deallocate");
-static_assert(!std::is_destructible<kel_memory_manager>::value,
-              "managers are never deleted through the interface");
+static_assert(!std::is_destructible<kel_memory_manager>::value, "managers are never deleted through the interface");
 
 namespace {
 

@@ -21,7 +21,7 @@ using kel_test::manager_call;
 using kel_test::recording_manager;
 typedef kel_std::string kstring;
 
-static_assert(std::is_same<kstring, kel_std::basic_string<char, kel_std::char_traits_char, allocator<char> > >::value,
+static_assert(std::is_same<kstring, kel_std::basic_string<char, kel_std::char_traits_char, allocator<char>>>::value,
               "kel_std::string is the library's char string");
 static_assert(std::is_standard_layout<kstring>::value, "string record is plain");
 static_assert(offsetof(kstring, length) == 0, "length first");
@@ -187,9 +187,7 @@ TEST(string, first_assign_with_a_manager_allocates_then_releases_null) {
 
 TEST(string, destruction_releases_exactly_once_and_never_without_a_buffer) {
     recording_manager m;
-    {
-        kstring s{allocator<char>(&m)};
-    }
+    { kstring s{allocator<char>(&m)}; }
     EXPECT_TRUE(m.calls.empty()) << "no call for a string without a buffer";
     char* buffer;
     {
@@ -204,13 +202,9 @@ TEST(string, destruction_releases_exactly_once_and_never_without_a_buffer) {
     EXPECT_EQ(m.live_blocks(), 0u);
 
     heap_watch heap;
-    {
-        kstring plain;
-    }
+    { kstring plain; }
     EXPECT_EQ(heap.deletes() + heap.null_deletes(), 0);
-    {
-        kstring plain("abc");
-    }
+    { kstring plain("abc"); }
     EXPECT_EQ(heap.news(), 1);
     EXPECT_EQ(heap.deletes(), 1);
     EXPECT_EQ(heap.null_deletes(), 1) << "the first assign releases the null buffer through the heap";

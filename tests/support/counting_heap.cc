@@ -60,12 +60,24 @@ heap_watch::~heap_watch() {
     watching = false;
     fail_countdown = 0;
 }
-void heap_watch::fail_new_at(int k) { fail_countdown = k; }
-int heap_watch::news() const { return new_count; }
-int heap_watch::deletes() const { return delete_count; }
-int heap_watch::null_deletes() const { return null_delete_count; }
-std::size_t heap_watch::events() const { return log_size; }
-const heap_event& heap_watch::event(std::size_t i) const { return log[i]; }
+void heap_watch::fail_new_at(int k) {
+    fail_countdown = k;
+}
+int heap_watch::news() const {
+    return new_count;
+}
+int heap_watch::deletes() const {
+    return delete_count;
+}
+int heap_watch::null_deletes() const {
+    return null_delete_count;
+}
+std::size_t heap_watch::events() const {
+    return log_size;
+}
+const heap_event& heap_watch::event(std::size_t i) const {
+    return log[i];
+}
 const heap_event& heap_watch::nth_new(std::size_t k) const {
     for (std::size_t i = 0; i < log_size; ++i)
         if (log[i].is_new && k-- == 0)
@@ -76,9 +88,21 @@ const heap_event& heap_watch::nth_new(std::size_t k) const {
 
 } // namespace kel_test
 
-void* operator new(std::size_t size) { return kel_test::allocate(size); }
-void* operator new[](std::size_t size) { return kel_test::allocate(size); }
-void operator delete(void* p) noexcept { kel_test::release(p); }
-void operator delete[](void* p) noexcept { kel_test::release(p); }
-void operator delete(void* p, std::size_t) noexcept { kel_test::release(p); }
-void operator delete[](void* p, std::size_t) noexcept { kel_test::release(p); }
+void* operator new(std::size_t size) {
+    return kel_test::allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return kel_test::allocate(size);
+}
+void operator delete(void* p) noexcept {
+    kel_test::release(p);
+}
+void operator delete[](void* p) noexcept {
+    kel_test::release(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    kel_test::release(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    kel_test::release(p);
+}

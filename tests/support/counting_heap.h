@@ -31,8 +31,8 @@ public:
     void fail_new_at(int k);
 
     int news() const;
-    int deletes() const;       // deletes of non-null pointers
-    int null_deletes() const;  // deletes of a null pointer
+    int deletes() const;      // deletes of non-null pointers
+    int null_deletes() const; // deletes of a null pointer
     std::size_t events() const;
     const heap_event& event(std::size_t i) const;
     // The k-th operator new (0-based) among the logged events.

@@ -8,8 +8,8 @@
 
 #include <cstddef>
 #include <cstdlib>
-#include <functional>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <set>
 #include <stdexcept>
@@ -33,9 +33,13 @@ struct malloc_allocator {
     }
     void deallocate(T* p, std::size_t) { std::free(p); }
     template <class U>
-    bool operator==(const malloc_allocator<U>&) const { return true; }
+    bool operator==(const malloc_allocator<U>&) const {
+        return true;
+    }
     template <class U>
-    bool operator!=(const malloc_allocator<U>&) const { return false; }
+    bool operator!=(const malloc_allocator<U>&) const {
+        return false;
+    }
 };
 
 struct manager_call {
@@ -53,7 +57,7 @@ struct manager_failure : std::runtime_error {
 
 class recording_manager final : public kel_std::kel_memory_manager {
 public:
-    std::vector<manager_call, malloc_allocator<manager_call> > calls;
+    std::vector<manager_call, malloc_allocator<manager_call>> calls;
     int fail_at = 0; // the k-th allocate from now (1-based) throws; 0: never
     int bad_releases = 0;
 
@@ -90,7 +94,7 @@ public:
     std::size_t live_blocks() const { return live_.size(); }
 
 private:
-    std::set<void*, std::less<void*>, malloc_allocator<void*> > live_;
+    std::set<void*, std::less<void*>, malloc_allocator<void*>> live_;
 };
 
 } // namespace kel_test

@@ -67,13 +67,11 @@ public:
     }
 
     // Links a node that the caller allocated (its members may hold anything).
-    kel_tree_node* insert_node(int_node* n, tie_side tie = tie_side::after,
-                               kel_tree_node* ignored = nullptr) {
+    kel_tree_node* insert_node(int_node* n, tie_side tie = tie_side::after, kel_tree_node* ignored = nullptr) {
         kel_tree_node* parent;
         bool left;
         find_insert_position(n->key, tie, parent, left);
-        kel_tree_aux::insert(left, ignored, parent, &n->link, header.right, header.left, header.parent, &header,
-                             &nil);
+        kel_tree_aux::insert(left, ignored, parent, &n->link, header.right, header.left, header.parent, &header, &nil);
         ++count_;
         return &n->link;
     }
