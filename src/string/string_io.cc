@@ -1,32 +1,113 @@
-// Stream insertion and extraction for the library's string, on top of the
-// standard C-string operators.
+// Stream insertion and extraction for the library's string. Insertion hands
+// the text to the standard inserter for const char*. Extraction is the
+// standard extractor for char* done here, word for word: the same sentry,
+// whitespace classification, width, end-of-input and failure rules, with the
+// buffer's size as a bound of its own and an exact count of what was stored.
 
 #include <kel_std/string_io.h>
 
-#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <istream>
+#include <locale>
 #include <ostream>
+
+#if defined(__GLIBCXX__)
+#include <cxxabi.h>
+#endif
 
 namespace kel_std {
 namespace {
 
-const std::streamsize word_buffer_size = 1024;
-const char full_word_mark = '\x01';
+// The word buffer: at most 1023 characters and the terminator.
+const std::size_t word_buffer_size = 1024;
 
 // Sets badbit the way the standard operators do after catching an exception
 // from the stream buffer: the state is set either way, and the original
 // exception goes on only when the stream's mask includes badbit.
-void set_badbit_after(std::istream& in, const std::exception_ptr& original) {
-    const bool rethrow = (in.exceptions() & std::ios_base::badbit) != 0;
+void set_badbit_quietly(std::istream& in) {
     try {
         in.setstate(std::ios_base::badbit);
     } catch (const std::ios_base::failure&) {
-        // The mask asked for an exception: the original one is passed on below.
+        // The mask asked for an exception: the caller passes on the original.
     }
-    if (rethrow)
-        std::rethrow_exception(original);
+}
+
+// Reaches a stream buffer's get area, as the standard library's own
+// extractors do: pointers to these protected members, named through a derived
+// class, may be applied to any stream buffer.
+struct get_area : std::streambuf {
+    static const char* next(std::streambuf* b) { return (b->*&get_area::gptr)(); }
+    static const char* end(std::streambuf* b) { return (b->*&get_area::egptr)(); }
+    static void advance(std::streambuf* b, std::size_t n) { (b->*&get_area::gbump)(static_cast<int>(n)); }
+};
+
+// Extracts one word into word[0..limit - 1) as the standard char* extractor
+// does into an array of `limit` characters, and returns the number of
+// characters stored (a NUL follows them unless the stream buffer threw).
+// `unbounded` says that the caller set no width below the buffer's size, in
+// which case reaching the end of the input right after the last character
+// that fits still counts as ending the word there.
+std::size_t extract_word(std::istream& in, char* word, std::size_t limit, bool unbounded) {
+    typedef std::istream::traits_type traits;
+    std::size_t stored = 0;
+    std::ios_base::iostate state = std::ios_base::goodbit;
+    const std::istream::sentry ok(in, false); // skips whitespace when skipws is set
+    if (ok) {
+        try {
+            const std::ctype<char>& ctype = std::use_facet<std::ctype<char>>(in.getloc());
+            std::streambuf* const buffer = in.rdbuf();
+            traits::int_type c = buffer->sgetc();
+            while (stored < limit - 1 && !traits::eq_int_type(c, traits::eof()) &&
+                   !ctype.is(std::ctype_base::space, traits::to_char_type(c))) {
+                const char* const next = get_area::next(buffer);
+                if (next != get_area::end(buffer)) {
+                    // c is *next: take the run of word characters that the
+                    // get area already holds in one piece. The stream buffer
+                    // is asked for more exactly where a character-by-character
+                    // loop would ask, so it fails at the same point too.
+                    std::size_t room = limit - 1 - stored;
+                    const std::size_t held = static_cast<std::size_t>(get_area::end(buffer) - next);
+                    if (held < room)
+                        room = held;
+                    const char* const stop = ctype.scan_is(std::ctype_base::space, next, next + room);
+                    const std::size_t run = static_cast<std::size_t>(stop - next);
+                    std::memcpy(word + stored, next, run);
+                    stored += run;
+                    get_area::advance(buffer, run);
+                    c = buffer->sgetc();
+                } else {
+                    // No get area (an unbuffered stream buffer): one by one.
+                    word[stored++] = traits::to_char_type(c);
+                    c = buffer->snextc();
+                }
+            }
+            if (traits::eq_int_type(c, traits::eof()) && (stored < limit - 1 || unbounded))
+                state |= std::ios_base::eofbit;
+            word[stored] = '\0';
+            in.width(0);
+        }
+#if defined(__GLIBCXX__)
+        catch (abi::__forced_unwind&) {
+            // Thread cancellation must go on whatever the mask says.
+            set_badbit_quietly(in);
+            throw;
+        }
+#endif
+        catch (...) {
+            // As the standard operators do: badbit, and the stream buffer's
+            // exception goes on only when the mask asks for badbit.
+            const bool rethrow = (in.exceptions() & std::ios_base::badbit) != 0;
+            set_badbit_quietly(in);
+            if (rethrow)
+                throw;
+        }
+    }
+    if (stored == 0)
+        state |= std::ios_base::failbit;
+    if (state != std::ios_base::goodbit)
+        in.setstate(state); // may throw, as the mask asks
+    return stored;
 }
 
 } // namespace
@@ -42,52 +123,18 @@ std::ostream& operator<<(std::ostream& out, const string& str) {
 }
 
 std::istream& operator>>(std::istream& in, string& str) {
-    // Cleared first: the text is taken up to the first NUL, so bytes that the
-    // extraction did not write (nothing stored, or a stream buffer that threw
-    // before the terminator) never become part of the string.
+    // Only the first `stored` bytes are ever read back, so the buffer needs no
+    // clearing: bytes the extraction did not write never reach the string.
     char word[word_buffer_size];
-    std::memset(word, 0, sizeof word);
-    // A mark in the last byte, which only the terminator behind a word of the
-    // full 1023 characters overwrites. The word may itself hold NULs, so its
-    // C-string length cannot tell whether the extractor stopped at the bound.
-    word[word_buffer_size - 1] = full_word_mark;
-
-    // The char* extractor trusts the width alone to bound its writes. Bound
-    // it by the buffer whenever the caller's width would not.
-    const std::streamsize caller_width = in.width();
-    const bool bounded_here = caller_width <= 0 || caller_width > word_buffer_size;
-    if (bounded_here)
-        in.width(word_buffer_size);
-    try {
-        in >> static_cast<char*>(word);
-    } catch (...) {
-        // The extractor leaves the width alone when it throws: so do we.
-        if (in.width() != 0)
-            in.width(caller_width);
-        throw;
-    }
-    // The extractor resets the width after storing a word and leaves it when
-    // its sentry fails; restore the caller's value in the second case.
-    if (in.width() != 0)
-        in.width(caller_width);
-
-    // The text ends at the first NUL among the characters the extractor may
-    // have stored; the mark is never part of it.
-    const std::size_t n = static_cast<std::size_t>(std::find(word, word + word_buffer_size - 1, '\0') - word);
-    const bool full_word = word[word_buffer_size - 1] == '\0';
-    if (bounded_here && full_word && in.good()) {
-        // The unbounded extractor would have looked one character further
-        // and set eofbit if the word ended exactly at the end of the input.
-        bool at_end = false;
-        try {
-            at_end = std::istream::traits_type::eq_int_type(in.rdbuf()->sgetc(), std::istream::traits_type::eof());
-        } catch (...) {
-            set_badbit_after(in, std::current_exception());
-        }
-        if (at_end)
-            in.setstate(std::ios_base::eofbit);
-    }
-    str.assign(word, static_cast<unsigned int>(n));
+    const std::streamsize width = in.width();
+    const bool unbounded = width <= 0 || width > static_cast<std::streamsize>(word_buffer_size);
+    const std::size_t limit = unbounded ? word_buffer_size : static_cast<std::size_t>(width);
+    const std::size_t stored = extract_word(in, word, limit, unbounded);
+    // The text ends at the first NUL: NULs are word characters to the
+    // extractor, but not part of a C string.
+    const void* const nul = stored != 0 ? std::memchr(word, '\0', stored) : nullptr;
+    const std::size_t length = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - word) : stored;
+    str.assign(word, static_cast<unsigned int>(length));
     return in;
 }
 
