@@ -12,6 +12,7 @@ Each point is the median over the repetitions in the file. Benchmark names are
 "<hasher>/<variant>/<length>" for the hashers.
 """
 import collections
+import html
 import json
 import math
 import statistics
@@ -52,7 +53,7 @@ def nice_ticks(lo, hi):
 
 
 def fmt(v):
-    for unit, scale in (("G", 1e9), ("M", 1e6), ("k", 1e3)):
+    for unit, scale in (("P", 1e15), ("T", 1e12), ("G", 1e9), ("M", 1e6), ("k", 1e3)):
         if v >= scale:
             return f"{v / scale:g}{unit}"
     return f"{v:g}"
@@ -66,7 +67,7 @@ def draw(panels, title, x_label, y_label, out):
     rows = math.ceil(len(names) / cols)
     svg = [f'<svg xmlns="http://www.w3.org/2000/svg" width="{cols * width}" height="{rows * height + 40}" '
            f'font-family="sans-serif" font-size="11">',
-           f'<text x="10" y="20" font-size="14">{title}</text>']
+           f'<text x="10" y="20" font-size="14">{html.escape(title)}</text>']
     for i, name in enumerate(names):
         lines = panels[name]
         ox, oy = (i % cols) * width, 40 + (i // cols) * height
@@ -86,7 +87,7 @@ def draw(panels, title, x_label, y_label, out):
         def py(y):
             return oy + margin_t + ph - (math.log10(y) - math.log10(y0)) / (math.log10(y1) - math.log10(y0)) * ph
 
-        svg.append(f'<text x="{ox + margin_l}" y="{oy + 18}" font-size="12" font-weight="bold">{name}</text>')
+        svg.append(f'<text x="{ox + margin_l}" y="{oy + 18}" font-size="12" font-weight="bold">{html.escape(name)}</text>')
         svg.append(f'<rect x="{ox + margin_l}" y="{oy + margin_t}" width="{pw}" height="{ph}" '
                    f'fill="none" stroke="#999"/>')
         for t in nice_ticks(x0, x1):
@@ -107,7 +108,7 @@ def draw(panels, title, x_label, y_label, out):
             for x, y in pts.items():
                 if x > 0 and y > 0:
                     svg.append(f'<circle cx="{px(x):.1f}" cy="{py(y):.1f}" r="2.2" fill="{colour}"/>')
-            svg.append(f'<text x="{ox + margin_l + 6}" y="{oy + margin_t + 14 + 13 * j}" fill="{colour}">{line}</text>')
+            svg.append(f'<text x="{ox + margin_l + 6}" y="{oy + margin_t + 14 + 13 * j}" fill="{colour}">{html.escape(line)}</text>')
     svg.append("</svg>")
     with open(out, "w") as f:
         f.write("\n".join(svg) + "\n")
@@ -124,6 +125,11 @@ def main():
              "N (nodes)", "ns per operation", out)
     else:
         panels = medians(path, lambda b: b.get("bytes_per_second", 0))
+        # std::hash is the same for every hasher: a line in each panel.
+        reference = panels.pop("std_hash", {})
+        for lines in panels.values():
+            for name, points in reference.items():
+                lines["std::hash<" + name + ">"] = points
         draw(panels, "String hashers: throughput against key length (median of repetitions)",
              "key length (bytes)", "bytes per second", out)
 
