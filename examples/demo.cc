@@ -25,11 +25,10 @@
 
 namespace {
 
-const char default_text[] =
-    "It was the best of times, it was the worst of times, it was the age of\n"
-    "wisdom, it was the age of foolishness, it was the epoch of belief, it was\n"
-    "the epoch of incredulity, it was the season of Light, it was the season of\n"
-    "Darkness, it was the spring of hope, it was the winter of despair.\n";
+const char default_text[] = "It was the best of times, it was the worst of times, it was the age of\n"
+                            "wisdom, it was the age of foolishness, it was the epoch of belief, it was\n"
+                            "the epoch of incredulity, it was the season of Light, it was the season of\n"
+                            "Darkness, it was the spring of hope, it was the winter of despair.\n";
 
 using kel_std::kel_tree_aux;
 using kel_std::kel_tree_node;
@@ -77,7 +76,9 @@ struct word_node {
     unsigned count;
 };
 
-word_node* entry(kel_tree_node* n) { return reinterpret_cast<word_node*>(n); }
+word_node* entry(kel_tree_node* n) {
+    return reinterpret_cast<word_node*>(n);
+}
 
 // A minimal ordered set of words with a use count: the container's side of the
 // tree contract.
@@ -124,8 +125,8 @@ public:
             throw;
         }
         n->count = 1;
-        kel_tree_aux::insert(left, nullptr, parent, &n->link, header_.right, header_.left, header_.parent,
-                             &header_, &nil_);
+        kel_tree_aux::insert(left, nullptr, parent, &n->link, header_.right, header_.left, header_.parent, &header_,
+                             &nil_);
         ++size_;
     }
 
@@ -205,8 +206,8 @@ void print_hashes(word_index& index) {
     std::cout << "Hashes (hasher1 hasher2 hasher3, bucket of 97 by hasher2):\n";
     for (kel_tree_node* it = index.begin(); it != index.end(); kel_tree_aux::increment(it, index.nil())) {
         const kstring& w = entry(it)->word;
-        std::cout << "  " << std::left << std::setw(14) << w << std::right << std::setw(11) << h1(w)
-                  << std::setw(11) << h2(w) << std::setw(11) << h3(w) << std::setw(4) << bucket(w) << '\n';
+        std::cout << "  " << std::left << std::setw(14) << w << std::right << std::setw(11) << h1(w) << std::setw(11)
+                  << h2(w) << std::setw(11) << h3(w) << std::setw(4) << bucket(w) << '\n';
     }
 }
 

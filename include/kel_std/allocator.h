@@ -48,9 +48,13 @@ public:
     virtual void deallocate(void* p) = 0;
 
 protected:
+    /// Managers are created as derived objects only.
     kel_memory_manager() = default;
+    /// Copies nothing of the interface; derived classes decide what copying means.
     kel_memory_manager(const kel_memory_manager&) = default;
+    /// Assigns nothing of the interface; derived classes decide what copying means.
     kel_memory_manager& operator=(const kel_memory_manager&) = default;
+    /// Not virtual: a manager is never deleted through this interface.
     ~kel_memory_manager() = default;
 };
 
@@ -58,7 +62,8 @@ namespace detail {
 
 /// The allocation rule shared by `allocator<void>` and the string's buffers:
 /// the manager's `allocate(1, size, hint)` if there is a manager, else the
-/// global `operator new(size)`; then all `size` bytes are zero-filled.
+/// global `operator new` for `size` bytes; then all `size` bytes are
+/// zero-filled.
 inline void* allocate_zeroed(kel_memory_manager* manager, unsigned int size, const void* hint) {
     void* block = manager != nullptr ? manager->allocate(1, size, hint) : ::operator new(size);
     // Zero-fill whatever the source handed back, also a manager's block that
@@ -70,7 +75,7 @@ inline void* allocate_zeroed(kel_memory_manager* manager, unsigned int size, con
 }
 
 /// The release rule: the manager's `deallocate(p)` (a null `p` included) if
-/// there is a manager, else the global `operator delete(p)`.
+/// there is a manager, else the global `operator delete`.
 inline void release(kel_memory_manager* manager, void* p) {
     if (manager != nullptr)
         manager->deallocate(p);
@@ -111,7 +116,7 @@ public:
 
     /// Returns a zero-filled block of `size` bytes.
     /// Effects: with a manager, calls `manager->allocate(1, size, hint)`;
-    /// without one, `::operator new(size)` (`hint` is ignored). Then fills
+    /// without one, the global `operator new` (`hint` is ignored). Then fills
     /// all `size` bytes with zero. A zero-byte request returns the source's
     /// answer and writes nothing.
     /// Throws: whatever the manager or `operator new` throws; nothing has
@@ -120,7 +125,7 @@ public:
 
     /// Releases a block obtained from an allocator with the same manager.
     /// Effects: with a manager, calls `manager->deallocate(p)` (also when `p`
-    /// is null); without one, `::operator delete(p)`. No size is passed.
+    /// is null); without one, the global `operator delete`. No size is passed.
     /// Throws: whatever the manager throws (managers should not throw).
     KEL_STD_API void deallocate(void* p);
 
@@ -134,13 +139,16 @@ public:
 template <class T>
 class allocator {
 public:
-    typedef T value_type;
+    typedef T value_type; ///< The type of the objects allocated.
 
     /// Where blocks come from: null means the global heap. Not owned.
     kel_memory_manager* manager;
 
+    /// An allocator that uses the global heap.
     allocator() : manager(nullptr) {}
+    /// An allocator that forwards to `m` (null: the global heap).
     explicit allocator(kel_memory_manager* m) : manager(m) {}
+    /// An allocator for `T` with the same manager as `other`.
     template <class U>
     allocator(const allocator<U>& other) : manager(other.manager) {}
 
@@ -149,8 +157,7 @@ public:
     /// Throws: whatever the manager or `operator new` throws.
     T* allocate(unsigned int n, const void* hint = nullptr) const {
         KEL_STD_ASSERT(sizeof(T) == 0 || n <= 0xFFFFFFFFu / sizeof(T));
-        return static_cast<T*>(
-            allocator<void>(manager).allocate(static_cast<unsigned int>(n * sizeof(T)), hint));
+        return static_cast<T*>(allocator<void>(manager).allocate(static_cast<unsigned int>(n * sizeof(T)), hint));
     }
 
     /// Releases memory obtained from an allocator with the same manager.
@@ -163,6 +170,7 @@ bool operator==(const allocator<T>& a, const allocator<U>& b) {
     return a.manager == b.manager;
 }
 
+/// Allocators differ when they use different managers.
 template <class T, class U>
 bool operator!=(const allocator<T>& a, const allocator<U>& b) {
     return a.manager != b.manager;

@@ -15,8 +15,8 @@ namespace kel_std {
 
 /// Character traits of the library's `char` string.
 struct char_traits_char {
-    typedef char char_type;
-    typedef int int_type;
+    typedef char char_type; ///< The character type.
+    typedef int int_type;   ///< A type that holds every character and end-of-file.
 
     /// Number of characters before the first NUL of `s`.
     static std::size_t length(const char* s) { return std::strlen(s); }
@@ -26,10 +26,10 @@ struct char_traits_char {
     }
     /// Compares `n` characters as unsigned bytes: <0, 0 or >0.
     static int compare(const char* a, const char* b, std::size_t n) { return n == 0 ? 0 : std::memcmp(a, b, n); }
+    /// Whether two characters are equal.
     static bool eq(char a, char b) { return a == b; }
-    static bool lt(char a, char b) {
-        return static_cast<unsigned char>(a) < static_cast<unsigned char>(b);
-    }
+    /// Whether `a` orders before `b`, as unsigned bytes.
+    static bool lt(char a, char b) { return static_cast<unsigned char>(a) < static_cast<unsigned char>(b); }
 };
 
 template <class CharT, class Traits, class Alloc>
@@ -45,12 +45,12 @@ class basic_string;
 /// to the allocator they came from. A string may be read from several threads
 /// at once; one that a thread modifies must not be used by another.
 template <>
-class basic_string<char, char_traits_char, allocator<char> > {
+class basic_string<char, char_traits_char, allocator<char>> {
 public:
-    typedef char_traits_char traits_type;
-    typedef char value_type;
-    typedef allocator<char> allocator_type;
-    typedef unsigned int size_type;
+    typedef char_traits_char traits_type;   ///< The character traits.
+    typedef char value_type;                ///< The character type.
+    typedef allocator<char> allocator_type; ///< The allocator type.
+    typedef unsigned int size_type;         ///< Sizes and counts: 32 bits.
 
     /// The largest text the string can hold: 4294967279 characters, for a
     /// buffer of 4294967280 bytes.
@@ -83,8 +83,7 @@ public:
 
     /// A copy of `other`'s text that uses `other`'s allocator. A copy of a
     /// string without a buffer has no buffer either.
-    basic_string(const basic_string& other)
-        : length(0), capacity(0), data(nullptr), alloc(other.alloc) {
+    basic_string(const basic_string& other) : length(0), capacity(0), data(nullptr), alloc(other.alloc) {
         if (other.data != nullptr)
             assign(other.data, other.length);
     }
@@ -108,7 +107,8 @@ public:
     /// Takes over `other`'s buffer when both use the same manager; otherwise
     /// copies the text. The allocator stays. Throws: only in the copying case,
     /// as `assign`; so it is not noexcept.
-    basic_string& operator=(basic_string&& other) { // NOLINT(performance-noexcept-move-constructor,bugprone-exception-escape)
+    basic_string&
+    operator=(basic_string&& other) { // NOLINT(performance-noexcept-move-constructor,bugprone-exception-escape)
         if (this == &other)
             return *this;
         if (alloc.manager != other.alloc.manager)
@@ -138,6 +138,7 @@ public:
 
     /// Number of characters (same as `length`).
     unsigned int size() const { return length; }
+    /// Whether the text has no characters.
     bool empty() const { return length == 0; }
 
     /// Makes the text exactly the `n` characters at `s`.
@@ -205,7 +206,7 @@ private:
 };
 
 /// The library's string type.
-typedef basic_string<char, char_traits_char, allocator<char> > string;
+typedef basic_string<char, char_traits_char, allocator<char>> string;
 
 } // namespace kel_std
 

@@ -3,9 +3,9 @@
 #ifndef KEL_STD_KEL_STD_H
 #define KEL_STD_KEL_STD_H
 
-#include <kel_std/config.h>
 #include <kel_std/allocator.h>
 #include <kel_std/basic_string.h>
+#include <kel_std/config.h>
 #include <kel_std/errors.h>
 #include <kel_std/random_generator.h>
 #include <kel_std/string_hash.h>

@@ -17,6 +17,7 @@ class kel_x_random_generator {
 public:
     /// Reseeds the process-wide generator: calls `srand(seed)`.
     KEL_STD_API explicit kel_x_random_generator(unsigned int seed);
+    /// Copies nothing; the generator state is process-wide.
     kel_x_random_generator(const kel_x_random_generator&) = default;
     /// Does nothing. Returns: `*this`.
     KEL_STD_API kel_x_random_generator& operator=(const kel_x_random_generator& other);

@@ -30,6 +30,7 @@ public:
 
     /// Stores `modulus` unchanged (any value; see `operator()`).
     KEL_STD_API explicit kel_string_hasher1(int modulus = 1073741827);
+    /// Copies `modulus`.
     kel_string_hasher1(const kel_string_hasher1&) = default;
     /// Copies `modulus`. Returns: `*this`.
     KEL_STD_API kel_string_hasher1& operator=(const kel_string_hasher1& other);
@@ -49,6 +50,7 @@ public:
 
     /// Stores `modulus` unchanged (any value; see `operator()`).
     KEL_STD_API explicit kel_string_hasher2(int modulus = 1073741827);
+    /// Copies `modulus`.
     kel_string_hasher2(const kel_string_hasher2&) = default;
     /// Copies `modulus`. Returns: `*this`.
     KEL_STD_API kel_string_hasher2& operator=(const kel_string_hasher2& other);
@@ -69,6 +71,7 @@ public:
 
     /// Stores `modulus` unchanged.
     KEL_STD_API explicit kel_string_hasher3(int modulus = 1073741827);
+    /// Copies `modulus`.
     kel_string_hasher3(const kel_string_hasher3&) = default;
     /// Copies `modulus`. Returns: `*this`.
     KEL_STD_API kel_string_hasher3& operator=(const kel_string_hasher3& other);

@@ -39,8 +39,8 @@ class kel_tree_node {
 public:
     /// The two colours. No other value is ever stored by the tree functions.
     enum color_value : unsigned int {
-        red = 0u,   ///< Red; also the header's colour.
-        black = 1u  ///< Black; also the nil sentinel's colour.
+        red = 0u,  ///< Red; also the header's colour.
+        black = 1u ///< Black; also the nil sentinel's colour.
     };
 
     unsigned int color;    ///< `red` (0) or `black` (1).
@@ -67,7 +67,9 @@ public:
 /// `decrement` finds the rightmost node only through the header.
 class kel_tree_aux {
 public:
+    /// The class has no data; objects exist only for code that wants one.
     kel_tree_aux() = default;
+    /// Copies nothing.
     kel_tree_aux(const kel_tree_aux&) = default;
 
     /// Copies nothing; the class has no data.
@@ -168,9 +170,8 @@ public:
     /// keep their old values; do not use them.
     /// Returns: `node`.
     /// Complexity: O(height), at most three rotations. Throws: nothing.
-    KEL_STD_API static kel_tree_node* erase(kel_tree_node* node, kel_tree_node*& rightmost,
-                                            kel_tree_node*& leftmost, kel_tree_node*& root,
-                                            kel_tree_node* header, kel_tree_node* nil);
+    KEL_STD_API static kel_tree_node* erase(kel_tree_node* node, kel_tree_node*& rightmost, kel_tree_node*& leftmost,
+                                            kel_tree_node*& root, kel_tree_node* header, kel_tree_node* nil);
 };
 
 } // namespace kel_std
