@@ -29,19 +29,22 @@ for f in include/kel_std/kel_std.h lib/libkel_std.so lib/libkel_std.so.1 lib/lib
 done
 
 warn="-Wall -Wextra -Wpedantic -Werror"
+# consumer_cmake <build-dir> <cmake arguments...>: configures, builds and runs
+# the consumer project from scratch.
+consumer_cmake() {
+    dir=$1
+    shift
+    rm -rf "$dir"
+    cmake -S tests/consumer -B "$dir" -G Ninja -DCMAKE_CXX_FLAGS="$warn" "$@"
+    cmake --build "$dir"
+    "$dir/consumer"
+}
+
 step "consumer: find_package, g++ -std=c++11"
-rm -rf build-consumer-gcc
-cmake -S tests/consumer -B build-consumer-gcc -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
-    -DCMAKE_CXX_COMPILER=g++ -DCMAKE_CXX_STANDARD=11 -DCMAKE_CXX_FLAGS="$warn"
-cmake --build build-consumer-gcc
-build-consumer-gcc/consumer
+consumer_cmake build-consumer-gcc -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_COMPILER=g++ -DCMAKE_CXX_STANDARD=11
 
 step "consumer: find_package, clang++ -std=c++20 against the g++-built library"
-rm -rf build-consumer-clang
-cmake -S tests/consumer -B build-consumer-clang -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
-    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_STANDARD=20 -DCMAKE_CXX_FLAGS="$warn"
-cmake --build build-consumer-clang
-build-consumer-clang/consumer
+consumer_cmake build-consumer-clang -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_STANDARD=20
 
 step "consumer: pkg-config, clang++ -std=c++11"
 mkdir -p build-consumer-pc
@@ -52,22 +55,17 @@ clang++ -std=c++11 $warn tests/consumer/consumer.cc \
 build-consumer-pc/consumer
 
 step "consumer: add_subdirectory of the source tree"
-rm -rf build-consumer-sub
-cmake -S tests/consumer -B build-consumer-sub -G Ninja -DKEL_STD_CONSUMER_MODE=subdirectory \
-    -DCMAKE_CXX_FLAGS="$warn"
-cmake --build build-consumer-sub
-build-consumer-sub/consumer
+consumer_cmake build-consumer-sub -DKEL_STD_CONSUMER_MODE=subdirectory
 [ ! -e build-consumer-sub/kel_std/tests ] || { echo "add_subdirectory built the library's tests"; exit 1; }
 
 step "consumer: find_package(kel_std 2) is refused"
 rm -rf build-consumer-v2
 if cmake -S tests/consumer -B build-consumer-v2 -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
-    -DKEL_STD_CONSUMER_VERSION=2 > build-consumer-v2.log 2>&1; then
+    -DKEL_STD_CONSUMER_VERSION=2 > build-abi/consumer-v2.log 2>&1; then
     echo "find_package(kel_std 2) unexpectedly succeeded"; exit 1
 fi
-grep -q 'version: 1.0.0' build-consumer-v2.log || { cat build-consumer-v2.log; exit 1; }
-grep -A3 'requested version' build-consumer-v2.log || true
-rm -f build-consumer-v2.log
+grep -q 'version: 1.0.0' build-abi/consumer-v2.log || { cat build-abi/consumer-v2.log; exit 1; }
+grep -A3 'requested version' build-abi/consumer-v2.log || true
 
 step "clang++ build and tests"
 cmake -S . -B build-clang -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release -DKEL_STD_WERROR=ON \

@@ -25,20 +25,12 @@ using kel_bench::kel_policy;
 using kel_bench::shuffled_keys;
 using kel_bench::std_policy;
 
-template <class Policy>
-void insert_random(benchmark::State& state) {
-    harness<Policy> h(shuffled_keys(static_cast<std::size_t>(state.range(0)), 1));
-    for (auto _ : state) {
-        h.tree.clear();
-        h.insert_all();
-        benchmark::DoNotOptimize(h.tree.root());
-    }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
-}
-
-template <class Policy>
-void insert_ascending(benchmark::State& state) {
-    harness<Policy> h(ascending_keys(static_cast<std::size_t>(state.range(0))));
+// Builds the whole tree from empty on every iteration, keys in random or in
+// ascending order (each new key then hangs to the right of the last node).
+template <class Policy, bool Ascending>
+void insert_keys(benchmark::State& state) {
+    const std::size_t n = static_cast<std::size_t>(state.range(0));
+    harness<Policy> h(Ascending ? ascending_keys(n) : shuffled_keys(n, 1));
     for (auto _ : state) {
         h.tree.clear();
         h.insert_all();
@@ -118,8 +110,8 @@ void sizes(benchmark::internal::Benchmark* b) {
 }
 
 #define KEL_TREE_BENCH(policy, name)                                                                                   \
-    BENCHMARK_TEMPLATE(insert_random, policy)->Name("insert_random/" name)->Apply(sizes);                              \
-    BENCHMARK_TEMPLATE(insert_ascending, policy)->Name("insert_ascending/" name)->Apply(sizes);                        \
+    BENCHMARK_TEMPLATE(insert_keys, policy, false)->Name("insert_random/" name)->Apply(sizes);                         \
+    BENCHMARK_TEMPLATE(insert_keys, policy, true)->Name("insert_ascending/" name)->Apply(sizes);                       \
     BENCHMARK_TEMPLATE(erase_random, policy)->Name("erase_random/" name)->Apply(sizes);                                \
     BENCHMARK_TEMPLATE(walk_both_ways, policy)->Name("walk_both_ways/" name)->Apply(sizes);                            \
     BENCHMARK_TEMPLATE(erase_insert_warm, policy)->Name("erase_insert_warm/" name);                                    \
