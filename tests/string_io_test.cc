@@ -361,11 +361,16 @@ TEST(string_extract, end_of_input_after_a_1023_character_word_is_asked_for_once)
 #if defined(KEL_TEST_CANCELLATION)
 namespace {
 
-// A stream buffer whose underflow waits at a cancellation point, so that a
-// cancelled reader unwinds through the extraction.
+// A stream buffer that serves the start of a word from its get area and then
+// waits at a cancellation point, so that a cancelled reader unwinds through
+// the middle of the extraction (not through the sentry's whitespace skip).
 class cancellation_point_inbuf : public std::streambuf {
 public:
     std::atomic<bool> waiting{false};
+    cancellation_point_inbuf() { setg(start_, start_, start_ + 3); }
+
+private:
+    char start_[4] = "abc";
 
 protected:
     int_type underflow() override {
