@@ -7,7 +7,6 @@
 #include <kel_std/string_io.h>
 
 #include <cstring>
-#include <exception>
 #include <istream>
 #include <locale>
 #include <ostream>
@@ -22,9 +21,9 @@ namespace {
 // The word buffer: at most 1023 characters and the terminator.
 const std::size_t word_buffer_size = 1024;
 
-// Sets badbit the way the standard operators do after catching an exception
-// from the stream buffer: the state is set either way, and the original
-// exception goes on only when the stream's mask includes badbit.
+// Sets badbit without raising ios_base::failure even when the mask asks for
+// badbit: after a stream buffer's exception the standard operators pass on
+// that exception, not a failure of their own, and so does the caller.
 void set_badbit_quietly(std::istream& in) {
     try {
         in.setstate(std::ios_base::badbit);
