@@ -71,20 +71,26 @@ void walk_both_ways(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0) * 2);
 }
 
-// The rebalancing on a warm, cache-resident tree of 1024 nodes: each step
-// erases one node and links it again where the descent puts it.
+// A warm, cache-resident tree of 1024 nodes and a random order of its keys.
+template <class Policy>
+struct warm_tree {
+    static const std::size_t size = 1024; // a power of two: the order wraps with a mask
+    harness<Policy> h{shuffled_keys(size, 5)};
+    const std::vector<int> order = shuffled_keys(size, 6);
+    warm_tree() { h.insert_all(); }
+};
+
+// The rebalancing on the warm tree: each step erases one node and links it
+// again where the descent puts it.
 template <class Policy>
 void erase_insert_warm(benchmark::State& state) {
-    const std::size_t n = 1024;
-    harness<Policy> h(shuffled_keys(n, 5));
-    h.insert_all();
-    const std::vector<int> order = shuffled_keys(n, 6);
+    warm_tree<Policy> w;
     std::size_t i = 0;
     for (auto _ : state) {
-        typename Policy::node& victim = h.nodes[static_cast<std::size_t>(order[i])];
-        h.tree.erase(victim);
-        h.insert(victim);
-        i = (i + 1) & (n - 1);
+        typename Policy::node& victim = w.h.nodes[static_cast<std::size_t>(w.order[i])];
+        w.h.tree.erase(victim);
+        w.h.insert(victim);
+        i = (i + 1) & (warm_tree<Policy>::size - 1);
     }
     state.SetItemsProcessed(state.iterations());
 }
@@ -93,14 +99,11 @@ void erase_insert_warm(benchmark::State& state) {
 // erase_insert_warm leaves the library's share.
 template <class Policy>
 void descent_warm(benchmark::State& state) {
-    const std::size_t n = 1024;
-    harness<Policy> h(shuffled_keys(n, 5));
-    h.insert_all();
-    const std::vector<int> order = shuffled_keys(n, 6);
+    warm_tree<Policy> w;
     std::size_t i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(h.descend(order[i]));
-        i = (i + 1) & (n - 1);
+        benchmark::DoNotOptimize(w.h.descend(w.order[i]));
+        i = (i + 1) & (warm_tree<Policy>::size - 1);
     }
     state.SetItemsProcessed(state.iterations());
 }
