@@ -4,17 +4,11 @@
 
 #include <cstdlib>
 
-#if defined(KEL_STD_DEBUG)
-#include <cassert>
-#endif
-
 namespace kel_std {
 namespace {
 
 unsigned int draw_below(unsigned int n) {
-#if defined(KEL_STD_DEBUG)
-    assert(n != 0 && "the bound of a random draw must not be 0");
-#endif
+    KEL_STD_ASSERT(n != 0 && "the bound of a random draw must not be 0");
     // No rejection of the biased top range: the plain remainder is the
     // contract.
     return static_cast<unsigned int>(std::rand()) % n; // NOLINT(concurrency-mt-unsafe): the C generator is the contract

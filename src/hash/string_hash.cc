@@ -25,10 +25,6 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(KEL_STD_DEBUG)
-#include <cassert>
-#endif
-
 // The x86 routes need GCC's or Clang's intrinsics, target attribute and
 // <cpuid.h>; every other build takes the portable route only.
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
@@ -79,9 +75,7 @@ inline u32 magnitude(u32 h) {
 // The remainder of a non-negative value by modulus, with the sign of the
 // dividend (so, non-negative): for such values h % m == h % |m|.
 inline int reduce(u32 h, int modulus) {
-#if defined(KEL_STD_DEBUG)
-    assert(modulus != 0 && "a hasher's modulus must not be 0");
-#endif
+    KEL_STD_ASSERT(modulus != 0 && "a hasher's modulus must not be 0");
     // The empty text (and any text that sums to 0) skips the division.
     if (h == 0)
         return 0;

@@ -7,13 +7,6 @@
 
 #include <kel_std/tree.h>
 
-#if defined(KEL_STD_DEBUG)
-#include <cassert>
-#define KEL_TREE_ASSERT(condition) assert(condition)
-#else
-#define KEL_TREE_ASSERT(condition) static_cast<void>(0)
-#endif
-
 // Forced inline in optimised builds only. Unoptimised (debug and coverage)
 // builds keep the helpers as functions of their own, which a debugger can
 // step into and which gcov counts once per branch as written, rather than
@@ -165,9 +158,9 @@ void kel_tree_aux::rotate_right(kel_tree_node* node, kel_tree_node*& root, kel_t
 void kel_tree_aux::insert(bool insert_left, kel_tree_node*, kel_tree_node* parent_node, kel_tree_node* new_node,
                           kel_tree_node*& rightmost, kel_tree_node*& leftmost, kel_tree_node*& root,
                           kel_tree_node* header, kel_tree_node* nil) {
-    KEL_TREE_ASSERT(new_node != nil && new_node != header);
-    KEL_TREE_ASSERT(parent_node == header ? (insert_left && root == nil)
-                                          : (insert_left ? parent_node->left : parent_node->right) == nil);
+    KEL_STD_ASSERT(new_node != nil && new_node != header);
+    KEL_STD_ASSERT(parent_node == header ? (insert_left && root == nil)
+                                         : (insert_left ? parent_node->left : parent_node->right) == nil);
 
     if (insert_left) {
         // For an empty tree this first write is the header's left, which is
@@ -243,7 +236,7 @@ void kel_tree_aux::insert(bool insert_left, kel_tree_node*, kel_tree_node* paren
 
 kel_tree_node* kel_tree_aux::erase(kel_tree_node* node, kel_tree_node*& rightmost, kel_tree_node*& leftmost,
                                    kel_tree_node*& root, kel_tree_node* header, kel_tree_node* nil) {
-    KEL_TREE_ASSERT(node != nil && node != header && root != nil);
+    KEL_STD_ASSERT(node != nil && node != header && root != nil);
 
     node_t* x;        // the replacement: the child that moves up, maybe nil
     node_t* x_parent; // its parent after the splice (also stored in x->parent)
