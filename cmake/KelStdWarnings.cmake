@@ -23,8 +23,12 @@ if(KEL_STD_SANITIZE)
 endif()
 
 # Coverage instrumentation for everything that is built, unoptimised so that
-# every line and branch of the source survives into the object code.
+# every line and branch of the source survives into the object code. The
+# counters are updated atomically: the concurrency test runs library code on
+# several threads at once, and plain increments lose updates under that
+# contention, which can leave gcov with inconsistent (even negative) branch
+# counts.
 if(KEL_STD_COVERAGE)
-    add_compile_options(--coverage -O0)
+    add_compile_options(--coverage -O0 -fprofile-update=atomic)
     add_link_options(--coverage)
 endif()
