@@ -10,8 +10,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <type_traits>
+#include <vector>
 
 using kel_std::allocator;
 using kel_std::kel_memory_manager;
@@ -180,4 +182,41 @@ TEST(allocator, typed_allocator_forwards_bytes_and_compares_by_manager) {
     EXPECT_FALSE(chars == allocator<char>());
     chars.deallocate(reinterpret_cast<char*>(p));
     EXPECT_EQ(m.live_blocks(), 0u);
+}
+
+TEST(allocator, typed_allocator_meets_the_standard_allocator_requirements) {
+    typedef std::allocator_traits<allocator<int>> traits;
+    static_assert(std::is_same<traits::rebind_alloc<double>, allocator<double>>::value, "rebinding keeps the family");
+    static_assert(!traits::propagate_on_container_copy_assignment::value, "copy assignment keeps the target's manager");
+    static_assert(!traits::propagate_on_container_move_assignment::value, "move assignment keeps the target's manager");
+    static_assert(traits::propagate_on_container_swap::value, "swap exchanges managers");
+    static_assert(!traits::is_always_equal::value, "managers make allocators differ");
+    static_assert(std::is_nothrow_copy_constructible<allocator<int>>::value, "copies never throw");
+
+    recording_manager m;
+    allocator<int> ints(&m);
+    EXPECT_EQ(traits::max_size(ints), 0xFFFFFFFFu / sizeof(int));
+    EXPECT_EQ(traits::select_on_container_copy_construction(ints).manager, &m);
+
+    // A count whose byte size does not fit in 32 bits is refused before the
+    // manager is asked.
+    EXPECT_THROW(static_cast<void>(traits::allocate(ints, traits::max_size(ints) + 1)), std::bad_array_new_length);
+    EXPECT_TRUE(m.calls.empty());
+
+    int* p = traits::allocate(ints, 3, nullptr);
+    ASSERT_EQ(m.calls.size(), 1u);
+    EXPECT_EQ(m.calls[0].size, 3 * sizeof(int));
+    traits::deallocate(ints, p, 3);
+    EXPECT_EQ(m.live_blocks(), 0u);
+
+    // A standard container on the allocator takes every block from the manager.
+    {
+        std::vector<int, allocator<int>> v(ints);
+        for (int i = 0; i < 100; ++i)
+            v.push_back(i);
+        EXPECT_EQ(v[99], 99);
+        EXPECT_GT(m.live_blocks(), 0u);
+    }
+    EXPECT_EQ(m.live_blocks(), 0u);
+    EXPECT_EQ(m.bad_releases, 0);
 }

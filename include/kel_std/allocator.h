@@ -6,8 +6,10 @@
 
 #include <kel_std/config.h>
 
+#include <cstddef>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 namespace kel_std {
 
@@ -135,44 +137,90 @@ public:
 };
 
 /// The typed allocator of the container templates: one `manager` pointer,
-/// forwarding byte requests to `allocator<void>`.
+/// and the same rule as `allocator<void>` (the manager if there is one, else
+/// the global heap; every block zero-filled).
+///
+/// It meets the standard's allocator requirements, so the containers use it
+/// through `std::allocator_traits` like any other allocator. Allocators are
+/// equal when they hold the same manager. How it travels between containers:
+///
+/// - copy construction of a container keeps the source's manager
+///   (`select_on_container_copy_construction` returns a copy);
+/// - copy and move assignment do not propagate it: a container keeps the
+///   manager it was built with, and a move assignment between different
+///   managers moves the elements one by one into the target's memory (as the
+///   string's move assignment copies its text);
+/// - `swap` exchanges the managers together with the contents, so swapping
+///   two containers is always allowed, constant time and never throws.
 template <class T>
 class allocator {
 public:
-    typedef T value_type; ///< The type of the objects allocated.
+    typedef T value_type;                   ///< The type of the objects allocated.
+    typedef T* pointer;                     ///< Pointer to an object.
+    typedef const T* const_pointer;         ///< Pointer to a constant object.
+    typedef std::size_t size_type;          ///< Counts of objects.
+    typedef std::ptrdiff_t difference_type; ///< Distances between objects.
+    /// Copy assignment of a container keeps the target's manager.
+    typedef std::false_type propagate_on_container_copy_assignment;
+    /// Move assignment of a container keeps the target's manager.
+    typedef std::false_type propagate_on_container_move_assignment;
+    /// Swapping containers exchanges their managers.
+    typedef std::true_type propagate_on_container_swap;
+    /// Allocators with different managers are not interchangeable.
+    typedef std::false_type is_always_equal;
+
+    /// The allocator of the same manager for objects of type `U`.
+    template <class U>
+    struct rebind {
+        typedef allocator<U> other; ///< The rebound allocator.
+    };
 
     /// Where blocks come from: null means the global heap. Not owned.
     kel_memory_manager* manager;
 
     /// An allocator that uses the global heap.
-    allocator() : manager(nullptr) {}
+    allocator() noexcept : manager(nullptr) {}
     /// An allocator that forwards to `m` (null: the global heap).
-    explicit allocator(kel_memory_manager* m) : manager(m) {}
+    explicit allocator(kel_memory_manager* m) noexcept : manager(m) {}
     /// An allocator for `T` with the same manager as `other`.
     template <class U>
-    allocator(const allocator<U>& other) : manager(other.manager) {}
+    allocator(const allocator<U>& other) noexcept : manager(other.manager) {}
 
     /// Returns zero-filled memory for `n` objects of `T` (not constructed).
-    /// Requires: `n * sizeof(T)` fits in 32 bits.
-    /// Throws: whatever the manager or `operator new` throws.
-    T* allocate(unsigned int n, const void* hint = nullptr) const {
-        KEL_STD_ASSERT(sizeof(T) == 0 || n <= 0xFFFFFFFFu / sizeof(T));
-        return static_cast<T*>(allocator<void>(manager).allocate(static_cast<unsigned int>(n * sizeof(T)), hint));
+    /// Effects: with a manager, `manager->allocate(1, n * sizeof(T), hint)`;
+    /// without one, the global `operator new`. Then every byte is set to zero.
+    /// Throws: `std::bad_array_new_length` when `n` is above `max_size()`
+    /// (the byte count would not fit in 32 bits); otherwise whatever the
+    /// manager or `operator new` throws.
+    T* allocate(std::size_t n, const void* hint = nullptr) const {
+        if (n > max_size())
+            throw std::bad_array_new_length();
+        return static_cast<T*>(detail::allocate_zeroed(manager, static_cast<unsigned int>(n * sizeof(T)), hint));
     }
 
+    /// Releases memory obtained from an allocator with the same manager. The
+    /// count is not needed: managers and the heap know their blocks' sizes.
+    void deallocate(T* p, std::size_t /*n*/) const { detail::release(manager, p); }
+
     /// Releases memory obtained from an allocator with the same manager.
-    void deallocate(T* p) const { allocator<void>(manager).deallocate(p); }
+    void deallocate(T* p) const { detail::release(manager, p); }
+
+    /// The largest `n` that `allocate` accepts: 4294967295 bytes' worth.
+    size_type max_size() const noexcept { return 0xFFFFFFFFu / sizeof(T); }
+
+    /// The allocator of a copy of a container: the same manager.
+    allocator select_on_container_copy_construction() const noexcept { return *this; }
 };
 
 /// Allocators compare equal when they use the same manager.
 template <class T, class U>
-bool operator==(const allocator<T>& a, const allocator<U>& b) {
+bool operator==(const allocator<T>& a, const allocator<U>& b) noexcept {
     return a.manager == b.manager;
 }
 
 /// Allocators differ when they use different managers.
 template <class T, class U>
-bool operator!=(const allocator<T>& a, const allocator<U>& b) {
+bool operator!=(const allocator<T>& a, const allocator<U>& b) noexcept {
     return a.manager != b.manager;
 }
 

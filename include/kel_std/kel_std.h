@@ -7,6 +7,7 @@
 #include <kel_std/basic_string.h>
 #include <kel_std/config.h>
 #include <kel_std/errors.h>
+#include <kel_std/hash.h>
 #include <kel_std/random_generator.h>
 #include <kel_std/string_hash.h>
 #include <kel_std/string_io.h>
