@@ -657,7 +657,19 @@ public:
         return make_iter(last.node_);
     }
 
-    size_type erase(const key_type& k) {
+    size_type erase(const key_type& k) { return erase_key(k, std::integral_constant<bool, Multi>()); }
+
+private:
+    // Unique keys: one descent finds the only node to erase.
+    size_type erase_key(const key_type& k, std::false_type /*unique*/) {
+        kel_tree_node* const x = find_node(k);
+        if (x == end_node())
+            return 0;
+        destroy_node(as_node(unlink(x)));
+        return 1;
+    }
+
+    size_type erase_key(const key_type& k, std::true_type /*multi*/) {
         const std::pair<kel_tree_node*, kel_tree_node*> r = equal_range_nodes(k);
         size_type n = 0;
         for (kel_tree_node* x = r.first; x != r.second; ++n) {
@@ -668,6 +680,7 @@ public:
         return n;
     }
 
+public:
     /// Exchanges contents, comparators and (as the allocator's traits ask)
     /// allocators in constant time; iterators follow their elements.
     void swap(rb_tree& other) noexcept(noexcept(swap_adl(std::declval<Compare&>(), std::declval<Compare&>()))) {
