@@ -642,7 +642,8 @@ void differential::step() {
         const std::string suffix = chance(50) ? m.substr(below(static_cast<unsigned>(m.size()) + 1)) : model_prefix;
         const kstring kprefix(prefix), ksuffix(suffix);
         const bool want_start = m.compare(0, prefix.size(), prefix) == 0 && prefix.size() <= m.size();
-        const bool want_end = suffix.size() <= m.size() && m.compare(m.size() - suffix.size(), suffix.size(), suffix) == 0;
+        const bool want_end =
+            suffix.size() <= m.size() && m.compare(m.size() - suffix.size(), suffix.size(), suffix) == 0;
         ASSERT_EQ(s.starts_with(kprefix), want_start);
         ASSERT_EQ(s.starts_with(std::string_view(prefix)), want_start);
         ASSERT_EQ(s.ends_with(ksuffix), want_end);
@@ -693,7 +694,7 @@ void differential::step() {
         ASSERT_EQ(s <= other, want <= 0);
         ASSERT_EQ(s >= other, want >= 0);
         ASSERT_EQ(s == text, want == 0);
-        ASSERT_EQ(text < s, want > 0);
+        ASSERT_EQ(text<s, want> 0);
         ASSERT_EQ(std::string_view(text) >= s, want <= 0);
         ASSERT_EQ(s <= std::string_view(text), want <= 0);
         ASSERT_EQ(s == text.c_str(), want_c == 0);

@@ -103,8 +103,8 @@ inline const char* search_text(const char* hay, std::size_t h, const char* needl
     for (; i + 16 <= starts; i += 16) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hay + i));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hay + i + n - 1));
-        unsigned candidates = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+        unsigned candidates =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
         while (candidates != 0) {
             const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(candidates));
             if (char_traits_char::compare(hay + at + 1, needle + 1, n - 2) == 0)
@@ -255,7 +255,10 @@ public:
     /// A string of `n` copies of `c`. Throws: as `assign(n, c)`.
     basic_string(size_type n, char c, const allocator<char>& a = allocator<char>())
         : length(0), capacity(0), data(nullptr), alloc(a) {
-        assign(n, c);
+        char* const fresh = make_buffer(n);
+        traits_type::assign(fresh, n, c);
+        data = fresh;
+        length = n;
     }
 
     /// The characters from `pos` to the end of `other`, with `other`'s
@@ -276,7 +279,7 @@ public:
     basic_string(const basic_string& other, size_type pos, size_type n, const allocator<char>& a)
         : length(0), capacity(0), data(nullptr), alloc(a) {
         other.check_position(pos);
-        assign(other.c_str() + pos, other.clamp(pos, n));
+        construct_text(other.c_str() + pos, other.clamp(pos, n));
     }
 
     /// The characters of `[first, last)`. Throws: `length_error` past
@@ -288,27 +291,34 @@ public:
 
     /// The characters of `chars`.
     basic_string(std::initializer_list<char> chars, const allocator<char>& a = allocator<char>())
-        : basic_string(chars.begin(), checked_size(chars.size()), a) {}
+        : length(0), capacity(0), data(nullptr), alloc(a) {
+        construct_text(chars.begin(), checked_size(chars.size()));
+    }
 
     /// A copy of the text of a `std::string` (NULs included).
     /// Throws: `length_error` for more than `max_length` characters.
     basic_string(const std::string& s, const allocator<char>& a = allocator<char>())
-        : basic_string(s.data(), checked_size(s.size()), a) {}
+        : length(0), capacity(0), data(nullptr), alloc(a) {
+        construct_text(s.data(), checked_size(s.size()));
+    }
 
 #if __cplusplus >= 201703L
     /// A copy of the text of anything that converts to `std::string_view`
     /// (but not to `const char*`). Throws: as the `std::string` constructor.
     template <class T, class = typename std::enable_if<detail::is_view_like<T>::value>::type>
     explicit basic_string(const T& text, const allocator<char>& a = allocator<char>())
-        : basic_string(view_of(text).data(), checked_size(view_of(text).size()), a) {}
+        : length(0), capacity(0), data(nullptr), alloc(a) {
+        const std::string_view v = view_of(text);
+        construct_text(v.data(), checked_size(v.size()));
+    }
 
     /// Up to `n` characters from `pos` of a text that converts to
     /// `std::string_view`. Throws: `out_of_range` if `pos` is past its end.
     template <class T, class = typename std::enable_if<detail::is_view_like<T>::value>::type>
     basic_string(const T& text, size_type pos, size_type n, const allocator<char>& a = allocator<char>())
-        : basic_string(a) {
+        : length(0), capacity(0), data(nullptr), alloc(a) {
         const std::string_view v = sub_view(view_of(text), pos, n);
-        assign(v.data(), checked_size(v.size()));
+        construct_text(v.data(), checked_size(v.size()));
     }
 #endif
 
@@ -316,14 +326,14 @@ public:
     /// string without a buffer has no buffer either.
     basic_string(const basic_string& other) : length(0), capacity(0), data(nullptr), alloc(other.alloc) {
         if (other.data != nullptr)
-            assign(other.data, other.length);
+            construct_text(other.data, other.length);
     }
 
     /// A copy of `other`'s text that uses allocator `a`.
     basic_string(const basic_string& other, const allocator<char>& a)
         : length(0), capacity(0), data(nullptr), alloc(a) {
         if (other.data != nullptr)
-            assign(other.data, other.length);
+            construct_text(other.data, other.length);
     }
 
     /// Takes over `other`'s buffer and allocator; `other` is left without a
@@ -341,7 +351,7 @@ public:
         if (alloc.manager == other.alloc.manager)
             swap(other);
         else if (other.data != nullptr)
-            assign(other.data, other.length);
+            construct_text(other.data, other.length);
     }
 
     /// Replaces the text with `other`'s; the allocator stays.
@@ -373,13 +383,21 @@ public:
     }
 
     /// Replaces the text with the C string `s`. Throws: as `assign(s)`.
-    basic_string& operator=(const char* s) { return assign(s); }
+    basic_string& operator=(const char* s) {
+        return assign(s);
+    }
     /// Replaces the text with the one character `c`.
-    basic_string& operator=(char c) { return assign(&c, 1); }
+    basic_string& operator=(char c) {
+        return assign(&c, 1);
+    }
     /// Replaces the text with `chars`.
-    basic_string& operator=(std::initializer_list<char> chars) { return assign(chars); }
+    basic_string& operator=(std::initializer_list<char> chars) {
+        return assign(chars);
+    }
     /// Replaces the text with a copy of `s`'s.
-    basic_string& operator=(const std::string& s) { return assign(s); }
+    basic_string& operator=(const std::string& s) {
+        return assign(s);
+    }
 #if __cplusplus >= 201703L
     /// Replaces the text with that of a `std::string_view`-like `text`.
     template <class T>
@@ -430,7 +448,9 @@ public:
 
     /// Makes the text the C string `s`.
     /// Throws: as `assign(s, n)`; also `length_error` for a text of 4 GiB or more.
-    basic_string& assign(const char* s) { return assign(s, checked_size(traits_type::length(s))); }
+    basic_string& assign(const char* s) {
+        return assign(s, checked_size(traits_type::length(s)));
+    }
 
     /// Makes the text `n` copies of `c`, with the buffer rule of
     /// `assign(s, n)`. Throws: as `assign(s, n)`.
@@ -451,9 +471,13 @@ public:
     }
 
     /// Same as `*this = other`.
-    basic_string& assign(const basic_string& other) { return *this = other; }
+    basic_string& assign(const basic_string& other) {
+        return *this = other;
+    }
     /// Same as `*this = std::move(other)`.
-    basic_string& assign(basic_string&& other) { return *this = std::move(other); }
+    basic_string& assign(basic_string&& other) {
+        return *this = std::move(other);
+    }
     /// Makes the text up to `n` characters of `other` from `pos`.
     /// Throws: `out_of_range` if `pos > other.size()`; as `assign(s, n)`.
     basic_string& assign(const basic_string& other, size_type pos, size_type n = npos) {
@@ -463,7 +487,7 @@ public:
     /// Makes the text the characters of `[first, last)`.
     template <class InputIt>
     typename std::enable_if<!std::is_integral<InputIt>::value, basic_string&>::type assign(InputIt first,
-                                                                                            InputIt last) {
+                                                                                           InputIt last) {
         return assign_range(first, last, detail::is_contiguous_chars<InputIt>());
     }
     /// Makes the text the characters of `chars`.
@@ -471,7 +495,9 @@ public:
         return assign(chars.begin(), checked_size(chars.size()));
     }
     /// Makes the text a copy of `s`'s.
-    basic_string& assign(const std::string& s) { return assign(s.data(), checked_size(s.size())); }
+    basic_string& assign(const std::string& s) {
+        return assign(s.data(), checked_size(s.size()));
+    }
 #if __cplusplus >= 201703L
     /// Makes the text that of a `std::string_view`-like `text`.
     template <class T>
@@ -483,14 +509,16 @@ public:
     /// `std::string_view`-like `text`. Throws: `out_of_range` past its end.
     template <class T>
     typename std::enable_if<detail::is_view_like<T>::value, basic_string&>::type assign(const T& text, size_type pos,
-                                                                                size_type n = npos) {
+                                                                                        size_type n = npos) {
         const std::string_view v = sub_view(view_of(text), pos, n);
         return assign(v.data(), checked_size(v.size()));
     }
 #endif
 
     /// The string's allocator.
-    allocator<char> get_allocator() const { return alloc; }
+    allocator<char> get_allocator() const {
+        return alloc;
+    }
 
     /// @}
     /// @name Element access
@@ -498,7 +526,9 @@ public:
 
     /// The text as a C string: the buffer, or for a string without a buffer
     /// the library's one shared empty text. Never null; never allocates.
-    const char* c_str() const { return data != nullptr ? data : empty_text(); }
+    const char* c_str() const {
+        return data != nullptr ? data : empty_text();
+    }
 
     /// The character at `pos`; `pos == size()` gives the terminator.
     /// Requires: `pos <= size()` (asserted in debug builds); the terminator
@@ -550,10 +580,14 @@ public:
 
 #if __cplusplus >= 201703L
     /// A view of the text (NULs included). Valid until the string changes.
-    operator std::string_view() const noexcept { return std::string_view(c_str(), length); }
+    operator std::string_view() const noexcept {
+        return std::string_view(c_str(), length);
+    }
 #endif
     /// A `std::string` with the same text (NULs included).
-    explicit operator std::string() const { return std::string(c_str(), length); }
+    explicit operator std::string() const {
+        return std::string(c_str(), length);
+    }
 
     /// @}
     /// @name Iterators
@@ -561,40 +595,70 @@ public:
     /// @{
 
     /// The first character.
-    iterator begin() noexcept { return iterator(data); }
+    iterator begin() noexcept {
+        return iterator(data);
+    }
     /// The first character.
-    const_iterator begin() const noexcept { return const_iterator(data); }
+    const_iterator begin() const noexcept {
+        return const_iterator(data);
+    }
     /// The first character.
-    const_iterator cbegin() const noexcept { return const_iterator(data); }
+    const_iterator cbegin() const noexcept {
+        return const_iterator(data);
+    }
     /// Past the last character.
-    iterator end() noexcept { return iterator(data + length); }
+    iterator end() noexcept {
+        return iterator(data + length);
+    }
     /// Past the last character.
-    const_iterator end() const noexcept { return const_iterator(data + length); }
+    const_iterator end() const noexcept {
+        return const_iterator(data + length);
+    }
     /// Past the last character.
-    const_iterator cend() const noexcept { return const_iterator(data + length); }
+    const_iterator cend() const noexcept {
+        return const_iterator(data + length);
+    }
     /// The last character, going backwards.
-    reverse_iterator rbegin() noexcept { return reverse_iterator(end()); }
+    reverse_iterator rbegin() noexcept {
+        return reverse_iterator(end());
+    }
     /// The last character, going backwards.
-    const_reverse_iterator rbegin() const noexcept { return const_reverse_iterator(end()); }
+    const_reverse_iterator rbegin() const noexcept {
+        return const_reverse_iterator(end());
+    }
     /// The last character, going backwards.
-    const_reverse_iterator crbegin() const noexcept { return const_reverse_iterator(end()); }
+    const_reverse_iterator crbegin() const noexcept {
+        return const_reverse_iterator(end());
+    }
     /// Before the first character, going backwards.
-    reverse_iterator rend() noexcept { return reverse_iterator(begin()); }
+    reverse_iterator rend() noexcept {
+        return reverse_iterator(begin());
+    }
     /// Before the first character, going backwards.
-    const_reverse_iterator rend() const noexcept { return const_reverse_iterator(begin()); }
+    const_reverse_iterator rend() const noexcept {
+        return const_reverse_iterator(begin());
+    }
     /// Before the first character, going backwards.
-    const_reverse_iterator crend() const noexcept { return const_reverse_iterator(begin()); }
+    const_reverse_iterator crend() const noexcept {
+        return const_reverse_iterator(begin());
+    }
 
     /// @}
     /// @name Size and buffer
     /// @{
 
     /// Number of characters (same as `length`).
-    unsigned int size() const { return length; }
+    unsigned int size() const {
+        return length;
+    }
     /// Whether the text has no characters.
-    bool empty() const { return length == 0; }
+    bool empty() const {
+        return length == 0;
+    }
     /// The largest text: `max_length`.
-    size_type max_size() const noexcept { return max_length; }
+    size_type max_size() const noexcept {
+        return max_length;
+    }
 
     /// Makes room for `n` characters without a further allocation: when
     /// `n >= capacity`, moves the text to a new buffer of the smallest
@@ -652,9 +716,13 @@ public:
         return *this;
     }
     /// Appends the C string `s`.
-    basic_string& append(const char* s) { return append(s, checked_size(traits_type::length(s))); }
+    basic_string& append(const char* s) {
+        return append(s, checked_size(traits_type::length(s)));
+    }
     /// Appends `str`'s text (`s.append(s)` doubles `s`).
-    basic_string& append(const basic_string& str) { return append(str.c_str(), str.length); }
+    basic_string& append(const basic_string& str) {
+        return append(str.c_str(), str.length);
+    }
     /// Appends up to `n` characters of `str` from `pos`.
     basic_string& append(const basic_string& str, size_type pos, size_type n = npos) {
         str.check_position(pos);
@@ -673,7 +741,7 @@ public:
     /// Appends the characters of `[first, last)`.
     template <class InputIt>
     typename std::enable_if<!std::is_integral<InputIt>::value, basic_string&>::type append(InputIt first,
-                                                                                            InputIt last) {
+                                                                                           InputIt last) {
         splice_range(length, 0, first, last, detail::is_contiguous_chars<InputIt>());
         return *this;
     }
@@ -682,7 +750,9 @@ public:
         return append(chars.begin(), checked_size(chars.size()));
     }
     /// Appends `s`'s text.
-    basic_string& append(const std::string& s) { return append(s.data(), checked_size(s.size())); }
+    basic_string& append(const std::string& s) {
+        return append(s.data(), checked_size(s.size()));
+    }
 #if __cplusplus >= 201703L
     /// Appends the text of a `std::string_view`-like `text`.
     template <class T>
@@ -693,25 +763,33 @@ public:
     /// Appends up to `n` characters from `pos` of a `std::string_view`-like `text`.
     template <class T>
     typename std::enable_if<detail::is_view_like<T>::value, basic_string&>::type append(const T& text, size_type pos,
-                                                                                size_type n = npos) {
+                                                                                        size_type n = npos) {
         const std::string_view v = sub_view(view_of(text), pos, n);
         return append(v.data(), checked_size(v.size()));
     }
 #endif
 
     /// Same as `append(str)`.
-    basic_string& operator+=(const basic_string& str) { return append(str); }
+    basic_string& operator+=(const basic_string& str) {
+        return append(str);
+    }
     /// Same as `push_back(c)`.
     basic_string& operator+=(char c) {
         push_back(c);
         return *this;
     }
     /// Same as `append(s)`.
-    basic_string& operator+=(const char* s) { return append(s); }
+    basic_string& operator+=(const char* s) {
+        return append(s);
+    }
     /// Same as `append(chars)`.
-    basic_string& operator+=(std::initializer_list<char> chars) { return append(chars); }
+    basic_string& operator+=(std::initializer_list<char> chars) {
+        return append(chars);
+    }
     /// Same as `append(s)`.
-    basic_string& operator+=(const std::string& s) { return append(s); }
+    basic_string& operator+=(const std::string& s) {
+        return append(s);
+    }
 #if __cplusplus >= 201703L
     /// Same as `append(text)`.
     template <class T>
@@ -731,7 +809,9 @@ public:
         return insert(pos, s, checked_size(traits_type::length(s)));
     }
     /// Inserts `str`'s text before position `pos`.
-    basic_string& insert(size_type pos, const basic_string& str) { return insert(pos, str.c_str(), str.length); }
+    basic_string& insert(size_type pos, const basic_string& str) {
+        return insert(pos, str.c_str(), str.length);
+    }
     /// Inserts up to `n` characters of `str` from `pos2` before position `pos`.
     basic_string& insert(size_type pos, const basic_string& str, size_type pos2, size_type n = npos) {
         str.check_position(pos2);
@@ -759,8 +839,8 @@ public:
     /// Inserts the characters of `[first, last)` before `p`. Returns: an
     /// iterator to the first inserted character (`p` if the range is empty).
     template <class InputIt>
-    typename std::enable_if<!std::is_integral<InputIt>::value, iterator>::type insert(const_iterator p,
-                                                                                       InputIt first, InputIt last) {
+    typename std::enable_if<!std::is_integral<InputIt>::value, iterator>::type insert(const_iterator p, InputIt first,
+                                                                                      InputIt last) {
         const size_type pos = offset_of(p);
         splice_range(pos, 0, first, last, detail::is_contiguous_chars<InputIt>());
         return begin() + pos;
@@ -780,8 +860,8 @@ public:
     /// Inserts up to `n` characters from `pos2` of a `std::string_view`-like
     /// `text` before position `pos`.
     template <class T>
-    typename std::enable_if<detail::is_view_like<T>::value, basic_string&>::type insert(size_type pos, const T& text,
-                                                                                size_type pos2, size_type n = npos) {
+    typename std::enable_if<detail::is_view_like<T>::value, basic_string&>::type
+    insert(size_type pos, const T& text, size_type pos2, size_type n = npos) {
         const std::string_view v = sub_view(view_of(text), pos2, n);
         return insert(pos, v.data(), checked_size(v.size()));
     }
@@ -825,8 +905,7 @@ public:
     }
     /// Replaces up to `n` characters from `pos` with up to `n2` characters of
     /// `str` from `pos2`.
-    basic_string& replace(size_type pos, size_type n, const basic_string& str, size_type pos2,
-                          size_type n2 = npos) {
+    basic_string& replace(size_type pos, size_type n, const basic_string& str, size_type pos2, size_type n2 = npos) {
         str.check_position(pos2);
         return replace(pos, n, str.c_str() + pos2, str.clamp(pos2, n2));
     }
@@ -870,7 +949,7 @@ public:
     /// `std::string_view`-like `text`.
     template <class T>
     typename std::enable_if<detail::is_view_like<T>::value, basic_string&>::type replace(size_type pos, size_type n,
-                                                                                 const T& text) {
+                                                                                         const T& text) {
         const std::string_view v = view_of(text);
         return replace(pos, n, v.data(), checked_size(v.size()));
     }
@@ -884,15 +963,17 @@ public:
     }
     /// Replaces `[first, last)` with the text of a `std::string_view`-like `text`.
     template <class T>
-    typename std::enable_if<detail::is_view_like<T>::value, basic_string&>::type replace(const_iterator first,
-                                                                                 const_iterator last, const T& text) {
+    typename std::enable_if<detail::is_view_like<T>::value, basic_string&>::type
+    replace(const_iterator first, const_iterator last, const T& text) {
         const std::string_view v = view_of(text);
         return replace(first, last, v.data(), checked_size(v.size()));
     }
 #endif
 
     /// Cuts the text to `n` characters, or extends it with NUL characters.
-    void resize(size_type n) { resize(n, '\0'); }
+    void resize(size_type n) {
+        resize(n, '\0');
+    }
     /// Cuts the text to `n` characters, or extends it with copies of `c`.
     void resize(size_type n, char c) {
         if (n > length)
@@ -921,7 +1002,9 @@ public:
 
     /// Up to `n` characters from `pos`, as a new string with this string's
     /// allocator. Throws: `out_of_range` if `pos > size()`.
-    basic_string substr(size_type pos = 0, size_type n = npos) const { return basic_string(*this, pos, n); }
+    basic_string substr(size_type pos = 0, size_type n = npos) const {
+        return basic_string(*this, pos, n);
+    }
 
     /// @}
     /// @name Comparison
@@ -944,7 +1027,9 @@ public:
         return compare(pos, n, str.c_str() + pos2, str.clamp(pos2, n2));
     }
     /// Compares the text with the C string `s`.
-    int compare(const char* s) const { return compare_text(c_str(), length, s, traits_type::length(s)); }
+    int compare(const char* s) const {
+        return compare_text(c_str(), length, s, traits_type::length(s));
+    }
     /// Compares up to `n` characters from `pos` with the C string `s`.
     int compare(size_type pos, size_type n, const char* s) const {
         check_position(pos);
@@ -956,7 +1041,9 @@ public:
         return compare_text(c_str() + pos, clamp(pos, n), s, n2);
     }
     /// Compares the text with `s`'s.
-    int compare(const std::string& s) const noexcept { return compare_text(c_str(), length, s.data(), s.size()); }
+    int compare(const std::string& s) const noexcept {
+        return compare_text(c_str(), length, s.data(), s.size());
+    }
 #if __cplusplus >= 201703L
     /// Compares the text with a `std::string_view`-like `text`.
     template <class T>
@@ -967,7 +1054,7 @@ public:
     /// Compares up to `n` characters from `pos` with a `std::string_view`-like `text`.
     template <class T>
     typename std::enable_if<detail::is_view_like<T>::value, int>::type compare(size_type pos, size_type n,
-                                                                       const T& text) const {
+                                                                               const T& text) const {
         check_position(pos);
         const std::string_view v = view_of(text);
         return compare_text(c_str() + pos, clamp(pos, n), v.data(), v.size());
@@ -975,8 +1062,8 @@ public:
     /// Compares up to `n` characters from `pos` with up to `n2` characters
     /// from `pos2` of a `std::string_view`-like `text`.
     template <class T>
-    typename std::enable_if<detail::is_view_like<T>::value, int>::type compare(size_type pos, size_type n, const T& text,
-                                                                       size_type pos2, size_type n2 = npos) const {
+    typename std::enable_if<detail::is_view_like<T>::value, int>::type
+    compare(size_type pos, size_type n, const T& text, size_type pos2, size_type n2 = npos) const {
         check_position(pos);
         const std::string_view v = sub_view(view_of(text), pos2, n2);
         return compare_text(c_str() + pos, clamp(pos, n), v.data(), v.size());
@@ -984,17 +1071,29 @@ public:
 #endif
 
     /// Whether the text begins with `str`'s.
-    bool starts_with(const basic_string& str) const noexcept { return starts_with_text(str.c_str(), str.length); }
+    bool starts_with(const basic_string& str) const noexcept {
+        return starts_with_text(str.c_str(), str.length);
+    }
     /// Whether the text begins with the C string `s`.
-    bool starts_with(const char* s) const { return starts_with_text(s, traits_type::length(s)); }
+    bool starts_with(const char* s) const {
+        return starts_with_text(s, traits_type::length(s));
+    }
     /// Whether the text begins with `c`.
-    bool starts_with(char c) const noexcept { return length != 0 && data[0] == c; }
+    bool starts_with(char c) const noexcept {
+        return length != 0 && data[0] == c;
+    }
     /// Whether the text ends with `str`'s.
-    bool ends_with(const basic_string& str) const noexcept { return ends_with_text(str.c_str(), str.length); }
+    bool ends_with(const basic_string& str) const noexcept {
+        return ends_with_text(str.c_str(), str.length);
+    }
     /// Whether the text ends with the C string `s`.
-    bool ends_with(const char* s) const { return ends_with_text(s, traits_type::length(s)); }
+    bool ends_with(const char* s) const {
+        return ends_with_text(s, traits_type::length(s));
+    }
     /// Whether the text ends with `c`.
-    bool ends_with(char c) const noexcept { return length != 0 && data[length - 1] == c; }
+    bool ends_with(char c) const noexcept {
+        return length != 0 && data[length - 1] == c;
+    }
 #if __cplusplus >= 201703L
     /// Whether the text begins with a `std::string_view`-like `text`.
     template <class T>
@@ -1028,9 +1127,13 @@ public:
         return found != nullptr ? static_cast<size_type>(found - data) : npos;
     }
     /// The first occurrence of `str` at or after `pos`.
-    size_type find(const basic_string& str, size_type pos = 0) const { return find(str.c_str(), pos, str.length); }
+    size_type find(const basic_string& str, size_type pos = 0) const {
+        return find(str.c_str(), pos, str.length);
+    }
     /// The first occurrence of the C string `s` at or after `pos`.
-    size_type find(const char* s, size_type pos = 0) const { return find(s, pos, needle_size(s)); }
+    size_type find(const char* s, size_type pos = 0) const {
+        return find(s, pos, needle_size(s));
+    }
     /// The first `c` at or after `pos`.
     size_type find(char c, size_type pos = 0) const {
         if (pos >= length)
@@ -1060,7 +1163,9 @@ public:
         return rfind(str.c_str(), pos, str.length);
     }
     /// The last occurrence of the C string `s` that starts at or before `pos`.
-    size_type rfind(const char* s, size_type pos = npos) const { return rfind(s, pos, needle_size(s)); }
+    size_type rfind(const char* s, size_type pos = npos) const {
+        return rfind(s, pos, needle_size(s));
+    }
     /// The last `c` at or before `pos`.
     size_type rfind(char c, size_type pos = npos) const {
         for (size_type i = last_index(pos); i != npos; --i)
@@ -1084,7 +1189,9 @@ public:
         return find_first_of(s, pos, needle_size(s));
     }
     /// The first `c` at or after `pos`.
-    size_type find_first_of(char c, size_type pos = 0) const { return find(c, pos); }
+    size_type find_first_of(char c, size_type pos = 0) const {
+        return find(c, pos);
+    }
 
     /// The last character at or before `pos` that is one of the `n` at `s`.
     size_type find_last_of(const char* s, size_type pos, size_type n) const {
@@ -1099,7 +1206,9 @@ public:
         return find_last_of(s, pos, needle_size(s));
     }
     /// The last `c` at or before `pos`.
-    size_type find_last_of(char c, size_type pos = npos) const { return rfind(c, pos); }
+    size_type find_last_of(char c, size_type pos = npos) const {
+        return rfind(c, pos);
+    }
 
     /// The first character at or after `pos` that is none of the `n` at `s`.
     size_type find_first_not_of(const char* s, size_type pos, size_type n) const {
@@ -1114,7 +1223,9 @@ public:
         return find_first_not_of(s, pos, needle_size(s));
     }
     /// The first character at or after `pos` other than `c`.
-    size_type find_first_not_of(char c, size_type pos = 0) const { return find_first_not_of(&c, pos, 1); }
+    size_type find_first_not_of(char c, size_type pos = 0) const {
+        return find_first_not_of(&c, pos, 1);
+    }
 
     /// The last character at or before `pos` that is none of the `n` at `s`.
     size_type find_last_not_of(const char* s, size_type pos, size_type n) const {
@@ -1129,47 +1240,50 @@ public:
         return find_last_not_of(s, pos, needle_size(s));
     }
     /// The last character at or before `pos` other than `c`.
-    size_type find_last_not_of(char c, size_type pos = npos) const { return find_last_not_of(&c, pos, 1); }
+    size_type find_last_not_of(char c, size_type pos = npos) const {
+        return find_last_not_of(&c, pos, 1);
+    }
 
 #if __cplusplus >= 201703L
     /// `find` of a `std::string_view`-like `text`.
     template <class T>
-    typename std::enable_if<detail::is_view_like<T>::value, size_type>::type find(const T& text, size_type pos = 0) const {
+    typename std::enable_if<detail::is_view_like<T>::value, size_type>::type find(const T& text,
+                                                                                  size_type pos = 0) const {
         const std::string_view v = view_of(text);
         return find(v.data(), pos, needle_size(v.size()));
     }
     /// `rfind` of a `std::string_view`-like `text`.
     template <class T>
     typename std::enable_if<detail::is_view_like<T>::value, size_type>::type rfind(const T& text,
-                                                                           size_type pos = npos) const {
+                                                                                   size_type pos = npos) const {
         const std::string_view v = view_of(text);
         return rfind(v.data(), pos, needle_size(v.size()));
     }
     /// `find_first_of` the characters of a `std::string_view`-like `text`.
     template <class T>
     typename std::enable_if<detail::is_view_like<T>::value, size_type>::type find_first_of(const T& text,
-                                                                                   size_type pos = 0) const {
+                                                                                           size_type pos = 0) const {
         const std::string_view v = view_of(text);
         return find_first_of(v.data(), pos, needle_size(v.size()));
     }
     /// `find_last_of` the characters of a `std::string_view`-like `text`.
     template <class T>
     typename std::enable_if<detail::is_view_like<T>::value, size_type>::type find_last_of(const T& text,
-                                                                                  size_type pos = npos) const {
+                                                                                          size_type pos = npos) const {
         const std::string_view v = view_of(text);
         return find_last_of(v.data(), pos, needle_size(v.size()));
     }
     /// `find_first_not_of` the characters of a `std::string_view`-like `text`.
     template <class T>
-    typename std::enable_if<detail::is_view_like<T>::value, size_type>::type find_first_not_of(const T& text,
-                                                                                       size_type pos = 0) const {
+    typename std::enable_if<detail::is_view_like<T>::value, size_type>::type
+    find_first_not_of(const T& text, size_type pos = 0) const {
         const std::string_view v = view_of(text);
         return find_first_not_of(v.data(), pos, needle_size(v.size()));
     }
     /// `find_last_not_of` the characters of a `std::string_view`-like `text`.
     template <class T>
-    typename std::enable_if<detail::is_view_like<T>::value, size_type>::type find_last_not_of(const T& text,
-                                                                                      size_type pos = npos) const {
+    typename std::enable_if<detail::is_view_like<T>::value, size_type>::type
+    find_last_not_of(const T& text, size_type pos = npos) const {
         const std::string_view v = view_of(text);
         return find_last_not_of(v.data(), pos, needle_size(v.size()));
     }
@@ -1192,8 +1306,21 @@ private:
     }
 #endif
 
-    static const char* address_of(const char* p) { return p; }
-    static const char* address_of(const_iterator it) { return it.base(); }
+    static const char* address_of(const char* p) {
+        return p;
+    }
+
+    // The first text of a string under construction, which has no buffer: a
+    // buffer as assign sizes it, without assign's release of the null one.
+    void construct_text(const char* s, size_type n) {
+        char* const fresh = make_buffer(n);
+        copy_chars(fresh, s, n);
+        data = fresh;
+        length = n;
+    }
+    static const char* address_of(const_iterator it) {
+        return it.base();
+    }
 
     // Returns a zero-filled buffer of the smallest multiple of 16 above n and
     // records its size in capacity; data and length are left alone.
@@ -1232,8 +1359,12 @@ private:
 
     // A needle's size as a count: one that does not fit in size_type cannot
     // occur in any string, and npos is longer than every text.
-    static size_type needle_size(std::size_t n) { return n > max_length ? size_type(npos) : size_type(n); }
-    static size_type needle_size(const char* s) { return needle_size(traits_type::length(s)); }
+    static size_type needle_size(std::size_t n) {
+        return n > max_length ? size_type(npos) : size_type(n);
+    }
+    static size_type needle_size(const char* s) {
+        return needle_size(traits_type::length(s));
+    }
 
     void check_position(size_type pos) const {
         if (pos > length)
@@ -1241,7 +1372,9 @@ private:
     }
 
     // How many characters from pos a request for n characters covers.
-    size_type clamp(size_type pos, size_type n) const { return n < length - pos ? n : length - pos; }
+    size_type clamp(size_type pos, size_type n) const {
+        return n < length - pos ? n : length - pos;
+    }
 
     // The last index at or before pos, or npos for an empty text.
     size_type last_index(size_type pos) const {
@@ -1493,10 +1626,9 @@ struct is_text_kind {
 // The operand pairs the comparison operators take: a string on one side, a
 // string, C string, std::string or std::string_view on the other.
 template <class L, class R>
-struct string_comparison
-    : std::enable_if<(std::is_same<L, string>::value && is_text_kind<R>::value) ||
-                         (is_text_kind<L>::value && std::is_same<R, string>::value),
-                     bool> {};
+struct string_comparison : std::enable_if<(std::is_same<L, string>::value && is_text_kind<R>::value) ||
+                                              (is_text_kind<L>::value && std::is_same<R, string>::value),
+                                          bool> {};
 
 inline bool text_equal(text_ref a, text_ref b) noexcept {
     return a.size == b.size && char_traits_char::compare(a.chars, b.chars, a.size) == 0;

@@ -58,7 +58,9 @@ struct hash<string> {
     }
 #if __cplusplus >= 201703L
     /// The hash of the text `s` views (NULs included). Throws: nothing.
-    std::size_t operator()(std::string_view s) const noexcept { return detail::string_hash_value(s.data(), s.size()); }
+    std::size_t operator()(std::string_view s) const noexcept {
+        return detail::string_hash_value(s.data(), s.size());
+    }
 #endif
 };
 

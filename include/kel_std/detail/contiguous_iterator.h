@@ -33,22 +33,34 @@ public:
     template <class U, class = typename std::enable_if<std::is_convertible<U*, T*>::value>::type>
     contiguous_iterator(const contiguous_iterator<U, Container>& other) noexcept : p_(other.base()) {}
 
-    T* base() const noexcept { return p_; }
+    T* base() const noexcept {
+        return p_;
+    }
 
-    T& operator*() const noexcept { return *p_; }
-    T* operator->() const noexcept { return p_; }
-    T& operator[](difference_type n) const noexcept { return p_[n]; }
+    T& operator*() const noexcept {
+        return *p_;
+    }
+    T* operator->() const noexcept {
+        return p_;
+    }
+    T& operator[](difference_type n) const noexcept {
+        return p_[n];
+    }
 
     contiguous_iterator& operator++() noexcept {
         ++p_;
         return *this;
     }
-    contiguous_iterator operator++(int) noexcept { return contiguous_iterator(p_++); }
+    contiguous_iterator operator++(int) noexcept {
+        return contiguous_iterator(p_++);
+    }
     contiguous_iterator& operator--() noexcept {
         --p_;
         return *this;
     }
-    contiguous_iterator operator--(int) noexcept { return contiguous_iterator(p_--); }
+    contiguous_iterator operator--(int) noexcept {
+        return contiguous_iterator(p_--);
+    }
     contiguous_iterator& operator+=(difference_type n) noexcept {
         p_ += n;
         return *this;
@@ -57,8 +69,12 @@ public:
         p_ -= n;
         return *this;
     }
-    contiguous_iterator operator+(difference_type n) const noexcept { return contiguous_iterator(p_ + n); }
-    contiguous_iterator operator-(difference_type n) const noexcept { return contiguous_iterator(p_ - n); }
+    contiguous_iterator operator+(difference_type n) const noexcept {
+        return contiguous_iterator(p_ + n);
+    }
+    contiguous_iterator operator-(difference_type n) const noexcept {
+        return contiguous_iterator(p_ - n);
+    }
     friend contiguous_iterator operator+(difference_type n, const contiguous_iterator& it) noexcept {
         return contiguous_iterator(it.p_ + n);
     }
