@@ -1,11 +1,12 @@
 // The string against std::string (libstdc++) in the same run: growth by one
 // character and by 64-byte pieces to 1 MiB, search for a short and a 16-byte
 // needle in 1 MiB, comparison of equal 1 KiB strings, and copies of 32 bytes
-// and 4 KiB; and, to show what growth with zero-filled buffers costs, the
+// and 4 KiB, the default hash of 8- and 32-byte keys; and, to show what growth with zero-filled buffers costs, the
 // one-character appends into a reserved buffer. Benchmark names are <operation>/<implementation>/<size>, so that
 // bench/peer_ratios.py pairs them:
 //   peer_ratios.py string.json kel_std std::string
 #include <kel_std/basic_string.h>
+#include <kel_std/hash.h>
 
 #include <benchmark/benchmark.h>
 
@@ -132,6 +133,18 @@ void copy(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
+// The default hash of a key of the hashed containers' benchmark sizes:
+// kel_std::hash (hasher 2 in the shared library) against std::hash.
+template <class S, class H>
+void hash_key(benchmark::State& state) {
+    const S key(letters(static_cast<std::size_t>(state.range(0))));
+    const H h{};
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(h(key));
+        benchmark::ClobberMemory();
+    }
+}
+
 } // namespace
 
 BENCHMARK(push_back<kel_std::string>)->Name("push_back/kel_std")->Arg(mebibyte);
@@ -148,6 +161,8 @@ BENCHMARK(compare<kel_std::string>)->Name("compare/kel_std")->Arg(1024);
 BENCHMARK(compare<std::string>)->Name("compare/std::string")->Arg(1024);
 BENCHMARK(copy<kel_std::string>)->Name("copy/kel_std")->Arg(32)->Arg(4096);
 BENCHMARK(copy<std::string>)->Name("copy/std::string")->Arg(32)->Arg(4096);
+BENCHMARK_TEMPLATE(hash_key, kel_std::string, kel_std::hash<kel_std::string>)->Name("hash/kel_std")->Arg(8)->Arg(32);
+BENCHMARK_TEMPLATE(hash_key, std::string, std::hash<std::string>)->Name("hash/std::string")->Arg(8)->Arg(32);
 
 int main(int argc, char** argv) {
 #if defined(__GLIBC__)

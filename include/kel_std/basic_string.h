@@ -384,25 +384,30 @@ public:
 
     /// Replaces the text with the C string `s`. Throws: as `assign(s)`.
     basic_string& operator=(const char* s) {
-        return assign(s);
+        assign(s);
+        return *this;
     }
     /// Replaces the text with the one character `c`.
     basic_string& operator=(char c) {
-        return assign(&c, 1);
+        assign(&c, 1);
+        return *this;
     }
     /// Replaces the text with `chars`.
     basic_string& operator=(std::initializer_list<char> chars) {
-        return assign(chars);
+        assign(chars);
+        return *this;
     }
     /// Replaces the text with a copy of `s`'s.
     basic_string& operator=(const std::string& s) {
-        return assign(s);
+        assign(s);
+        return *this;
     }
 #if __cplusplus >= 201703L
     /// Replaces the text with that of a `std::string_view`-like `text`.
-    template <class T>
-    typename std::enable_if<detail::is_view_like<T>::value, basic_string&>::type operator=(const T& text) {
-        return assign(text);
+    template <class T, class = typename std::enable_if<detail::is_view_like<T>::value>::type>
+    basic_string& operator=(const T& text) {
+        assign(text);
+        return *this;
     }
 #endif
 
