@@ -5,7 +5,7 @@
 // the standard library; hashing.
 //
 // KEL_STD_TEST_QUICK=1 (set by .ci/reliability.sh for valgrind) runs a tenth
-// of the random steps.
+// of the random steps; Debug builds (KEL_STD_DEBUG) run a quarter.
 #include "support/counting_heap.h"
 #include "support/recording_manager.h"
 
@@ -797,7 +797,13 @@ void differential::step() {
 } // namespace
 
 TEST(string_value, randomized_differential_run_against_std_string) {
+    // 200,000 operations; a quarter in Debug builds (sanitizers, assertions),
+    // a tenth under valgrind.
+#if defined(KEL_STD_DEBUG)
+    const int rounds = 5;
+#else
     const int rounds = 20;
+#endif
     const int steps = quick() ? 1000 : 10000;
     long total = 0;
     for (int round = 0; round < rounds; ++round) {

@@ -31,11 +31,13 @@ struct hash : std::hash<T> {};
 /// with its default modulus (values from 0 to 1073741826), the same value as
 /// `std::hash<kel_std::string>`.
 ///
-/// Of the three hashers it is the one whose values stay distinct: hasher 1
-/// sees only a key's last 16 characters, and hasher 3 folds characters 32
-/// apart onto the same bits and then scales its result down, so keys that
-/// differ early, or in characters far apart, collide. (bench/hash_spread.cc
-/// measures all three on the key sets of the hashed containers.)
+/// Of the three hashers it is the one whose values stay distinct: on sets of
+/// 100,000 keys of 8 to 40 characters (random, counters, numbers, shared
+/// heads or tails) it keeps 99.99% to 100% of them apart, as `std::hash`
+/// does. Hasher 1 sees only a key's last 16 characters (keys that share
+/// them all collide); hasher 3 xors characters into overlapping bit
+/// positions, so an 8-character key falls among some 2^15 values. The
+/// measurement is `bench/hash_spread.cc`.
 ///
 /// Transparent: it also hashes a C string, a `std::string` and (C++17) a
 /// `std::string_view` without copying them, with the same value as a
