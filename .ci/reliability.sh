@@ -77,8 +77,8 @@ for test_binary in build-valgrind/tests/*; do
     [ -f "$test_binary" ] && [ -x "$test_binary" ] || continue
     binaries=$((binaries + 1))
     log=$test_binary.memcheck.log
-    # KEL_STD_TEST_QUICK: randomized tests run a tenth of their steps.
-    if ! KEL_STD_TEST_QUICK=1 valgrind --quiet --error-exitcode=99 --leak-check=full --show-leak-kinds=all \
+    # KEL_STD_TEST_SCALE: randomized tests do a tenth of their work.
+    if ! KEL_STD_TEST_SCALE=10 valgrind --quiet --error-exitcode=99 --leak-check=full --show-leak-kinds=all \
         --errors-for-leak-kinds=all --track-origins=yes --soname-synonyms=somalloc=nouserintercepts \
         "$test_binary" >"$log" 2>&1; then
         cat "$log"

@@ -4,10 +4,11 @@
 // point of every allocating operation; errors; growth; interoperation with
 // the standard library; hashing.
 //
-// KEL_STD_TEST_QUICK=1 (set by .ci/reliability.sh for valgrind) runs a tenth
-// of the random steps; Debug builds (KEL_STD_DEBUG) run a quarter.
+// KEL_STD_TEST_SCALE (a percentage; .ci/reliability.sh sets 10 for valgrind)
+// scales the random steps; Debug builds (KEL_STD_DEBUG) run a quarter.
 #include "support/counting_heap.h"
 #include "support/recording_manager.h"
+#include "support/test_scale.h"
 
 #include <kel_std/basic_string.h>
 #include <kel_std/errors.h>
@@ -76,11 +77,6 @@ std::string untouched_problem(const kstring& s, std::map<const char*, unsigned>&
             return "non-zero byte " + std::to_string(i) + " behind the text";
     high[s.data] = from;
     return "";
-}
-
-bool quick() {
-    const char* q = std::getenv("KEL_STD_TEST_QUICK");
-    return q != nullptr && *q != '\0' && *q != '0';
 }
 
 // Outcome of one call on either side: whether it threw the out-of-range
@@ -797,14 +793,14 @@ void differential::step() {
 } // namespace
 
 TEST(string_value, randomized_differential_run_against_std_string) {
-    // 200,000 operations; a quarter in Debug builds (sanitizers, assertions),
-    // a tenth under valgrind.
+    // 200,000 operations at KEL_STD_TEST_SCALE=100; a quarter of that in
+    // Debug builds (sanitizers, assertions).
 #if defined(KEL_STD_DEBUG)
     const int rounds = 5;
 #else
     const int rounds = 20;
 #endif
-    const int steps = quick() ? 1000 : 10000;
+    const int steps = kel_test::scaled(10000);
     long total = 0;
     for (int round = 0; round < rounds; ++round) {
         const unsigned seed = 7000u + static_cast<unsigned>(round);
