@@ -79,7 +79,8 @@ for test_binary in build-valgrind/tests/*; do
     [ -f "$test_binary" ] && [ -x "$test_binary" ] || continue
     binaries=$((binaries + 1))
     log=$test_binary.memcheck.log
-    if ! valgrind --quiet --error-exitcode=99 --leak-check=full --show-leak-kinds=all \
+    # KEL_STD_TEST_SCALE: randomized tests do a tenth of their work.
+    if ! KEL_STD_TEST_SCALE=10 valgrind --quiet --error-exitcode=99 --leak-check=full --show-leak-kinds=all \
         --errors-for-leak-kinds=all --track-origins=yes --soname-synonyms=somalloc=nouserintercepts \
         "$test_binary" >"$log" 2>&1; then
         cat "$log"
