@@ -217,6 +217,30 @@ TEST(ordered_faults, copies_and_bulk_operations_that_fail_leave_valid_containers
               << " injected failures\n";
 }
 
+TEST(ordered_faults, constructors_that_fail_release_everything_they_built) {
+    const fragile_multiset source = filled<fragile_multiset>(20, 6);
+    const std::vector<fragile> values(source.begin(), source.end());
+    const fragile_multiset empty;
+    const auto nothing = [](const fragile_multiset&) {};
+    int failures = fail_at_every_n(
+        empty, [&](fragile_multiset&) { fragile_multiset c(values.begin(), values.end()); }, nothing);
+    failures += fail_at_every_n(
+        empty,
+        [&](fragile_multiset&) {
+            fragile_multiset c{fragile(1), fragile(2), fragile(1)};
+        },
+        nothing);
+    // A move with another allocator moves the values one by one.
+    failures += fail_at_every_n(
+        source,
+        [&](fragile_multiset& from) {
+            fragile_multiset c(std::move(from), fragile_alloc(9));
+            EXPECT_EQ(c.size(), 20u);
+        },
+        nothing);
+    EXPECT_GT(failures, 40);
+}
+
 TEST(ordered_faults, the_sentinel_allocation_failing_leaves_an_empty_container_empty) {
     // The first element's insertion makes two allocations, the node and the
     // sentinel; either failing leaves the container as it was.
@@ -431,6 +455,46 @@ TEST(ordered_allocators, a_pmr_map_takes_every_node_from_its_resource) {
     expect_sound(copy);
 }
 
+TEST(ordered_allocators, moves_with_an_equal_allocator_and_onto_themselves_keep_the_nodes) {
+    typedef test_allocator<int> alloc;
+    kel_std::multiset<int, std::less<int>, alloc> a({3, 1, 2, 2}, alloc(1));
+    const int* two = &*a.find(2);
+    kel_std::multiset<int, std::less<int>, alloc> b(std::move(a), alloc(1));
+    EXPECT_EQ(&*b.find(2), two) << "an equal allocator takes the nodes over";
+    EXPECT_TRUE(a.empty());
+    auto& self = b;
+    b = std::move(self);
+    b.swap(self);
+    b.merge(self);
+    EXPECT_EQ(contents(b), (std::vector<int>{1, 2, 2, 3}));
+    expect_sound(b);
+}
+
+TEST(ordered_values, node_handles_assign_and_swap_as_the_standard_says) {
+    kel_std::map<int, std::string> m{{1, "one"}, {2, "two"}, {3, "three"}};
+    auto first = m.extract(1);
+    auto second = m.extract(2);
+    first = std::move(second); // destroys "one", takes "two"
+    EXPECT_TRUE(second.empty());
+    EXPECT_EQ(first.mapped(), "two");
+    second.swap(first);
+    EXPECT_TRUE(first.empty());
+    EXPECT_EQ(second.key(), 2);
+    auto& same = first;
+    first = std::move(same);
+    EXPECT_TRUE(first.empty());
+    swap(first, second);
+    EXPECT_EQ(first.get_allocator(), m.get_allocator());
+
+    auto it = m.insert_or_assign(m.end(), 3, "THREE");
+    EXPECT_EQ(it->second, "THREE");
+    int four = 4;
+    it = m.insert_or_assign(m.begin(), std::move(four), "four");
+    it = m.insert_or_assign(m.begin(), 4, "FOUR");
+    EXPECT_EQ(it->second, "FOUR");
+    EXPECT_EQ(m.size(), 2u);
+}
+
 // ---- values and keys ----
 
 namespace {
@@ -610,6 +674,53 @@ TEST(ordered_iterators, end_stays_valid_across_insertions_and_iterators_follow_t
     kel_std::map<int, int> moved(std::move(other));
     EXPECT_EQ(std::prev(two)->first, 1);
     EXPECT_EQ(std::next(two), moved.end());
+}
+
+TEST(ordered_iterators, the_verifier_reports_every_kind_of_damage) {
+    // A checker that cannot fail proves nothing: damage a sound tree in each
+    // way the verifier looks for, see it reported, and repair it.
+    kel_std::multimap<int, int> m;
+    for (int i = 0; i < 40; ++i)
+        m.emplace(i % 13, i);
+    ASSERT_EQ(tree_inspector::check(m), "");
+    kel_std::kel_tree_node* const first = m.begin().node_;
+    kel_std::kel_tree_node* const header = m.end().node_;
+    kel_std::kel_tree_node* const root = header->parent;
+    kel_std::kel_tree_node* const nil = m.begin().nil_;
+
+    const auto expect_fault = [&](const char* what) { EXPECT_NE(tree_inspector::check(m), "") << what; };
+    std::swap(const_cast<int&>(m.begin()->first), const_cast<int&>(std::prev(m.end())->first));
+    expect_fault("keys out of order");
+    std::swap(const_cast<int&>(m.begin()->first), const_cast<int&>(std::prev(m.end())->first));
+    header->parent->color = kel_std::kel_tree_node::red;
+    expect_fault("a red root");
+    header->parent->color = kel_std::kel_tree_node::black;
+    first->parent->color ^= 1u;
+    expect_fault("a recoloured node");
+    first->parent->color ^= 1u;
+    first->color = 7;
+    expect_fault("an impossible colour");
+    first->color = kel_std::kel_tree_node::red;
+    expect_fault("a red leaf made black, then red again (one fewer black on its path)");
+    first->color = kel_std::kel_tree_node::black;
+    ASSERT_EQ(tree_inspector::check(m), "") << "repaired";
+    kel_std::kel_tree_node* const parent = first->parent;
+    first->parent = root;
+    expect_fault("a broken parent link");
+    first->parent = parent;
+    header->left = parent;
+    expect_fault("the header's left not the first node");
+    header->left = first;
+    first->left = root;
+    expect_fault("a cycle");
+    first->left = nil;
+    nil->color = kel_std::kel_tree_node::red;
+    expect_fault("a red sentinel");
+    nil->color = kel_std::kel_tree_node::black;
+    header->color = kel_std::kel_tree_node::black;
+    expect_fault("a black header");
+    header->color = kel_std::kel_tree_node::red;
+    EXPECT_EQ(tree_inspector::check(m), "") << "repaired";
 }
 
 #if defined(KEL_STD_DEBUG)
