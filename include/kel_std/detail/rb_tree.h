@@ -1174,10 +1174,17 @@ private:
 
     // Destroys every element; the header and the sentinel are left as they
     // are (callers reset them).
-    void destroy_all() noexcept {
-        kel_tree_node* x = root();
-        while (x != impl_.nil)
-            destroy_node(as_node(pop_leftmost(x, impl_.nil)));
+    void destroy_all() noexcept { destroy_subtree(root()); }
+
+    // Destroys the subtree under `x`: recursion into right children, a loop
+    // down the left ones, so the depth is bounded by the tree's height.
+    void destroy_subtree(kel_tree_node* x) noexcept {
+        while (x != impl_.nil) {
+            destroy_subtree(x->right);
+            kel_tree_node* const left = x->left;
+            destroy_node(as_node(x));
+            x = left;
+        }
     }
 
     // Takes over `other`'s nodes and sentinel; `other` is left empty without
