@@ -522,11 +522,6 @@ public:
         return *this;
     }
 
-    /// Replaces the contents with the values of `il`.
-    void assign_list(std::initializer_list<value_type> il) {
-        clear();
-        insert_range(il.begin(), il.end());
-    }
 
     allocator_type get_allocator() const noexcept { return allocator_type(node_alloc_ref()); }
 
@@ -769,6 +764,13 @@ public:
     key_compare key_comp() const { return comp(); }
 
 protected:
+    // The assignment from an initializer list of the public classes, which
+    // return themselves.
+    void assign_list(std::initializer_list<value_type> il) {
+        clear();
+        insert_range(il.begin(), il.end());
+    }
+
     // Where a new key goes: under `parent`, on the left or the right; or,
     // for unique keys, the node that already holds an equal key.
     struct position {
