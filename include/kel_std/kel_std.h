@@ -8,6 +8,7 @@
 #include <kel_std/config.h>
 #include <kel_std/errors.h>
 #include <kel_std/hash.h>
+#include <kel_std/memory_managers.h>
 #include <kel_std/random_generator.h>
 #include <kel_std/string_hash.h>
 #include <kel_std/string_io.h>
