@@ -523,19 +523,19 @@ private:
 
     // Whether p lies in one of the pool's chunks (a small block) rather than
     // in a large block: a binary search for the last chunk that starts at or
-    // before p.
+    // before p, written so that the compiler can do it without branches
+    // (the outcome of each step is unpredictable).
     bool in_chunks(const void* p) const noexcept {
+        if (chunk_count_ == 0)
+            return false;
         const std::uintptr_t a = detail::address_of(p);
-        std::size_t lo = 0;
-        std::size_t hi = chunk_count_;
-        while (lo < hi) {
-            const std::size_t mid = lo + (hi - lo) / 2;
-            if (chunks_[mid].begin <= a)
-                lo = mid + 1;
-            else
-                hi = mid;
+        const chunk_record* first = chunks_;
+        for (std::size_t n = chunk_count_; n > 1;) {
+            const std::size_t half = n / 2;
+            first = first[half].begin <= a ? first + half : first;
+            n -= half;
         }
-        return lo != 0 && a < chunks_[lo - 1].end;
+        return first->begin <= a && a < first->end;
     }
 
     unsigned char* block_from_new_page(size_class& sc, std::size_t block_size) {
