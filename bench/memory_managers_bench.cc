@@ -150,75 +150,86 @@ double seconds_since(clock_type::time_point start) {
     return std::chrono::duration<double>(clock_type::now() - start).count();
 }
 
+// A resource of Memory and a container of Family on it; the container goes
+// first.
 template <class Family, class Memory>
-struct run {
+struct instance {
     typedef typename Memory::template allocator<std::pair<const int, int>> allocator;
     typedef typename Family::template type<allocator> container;
     typedef typename Memory::resource resource;
 
-    // A resource and a container on it; the container goes first.
-    struct instance {
-        std::unique_ptr<resource> memory;
-        std::unique_ptr<container> elements;
-        instance()
-            : memory(new resource()), elements(new container(Memory::template on<std::pair<const int, int>>(*memory))) {
-        }
-        void insert(const std::vector<int>& keys) {
-            for (int k : keys)
-                elements->emplace(k, k);
-        }
-        void destroy() {
-            elements.reset();
-            memory.reset();
-        }
-    };
+    std::unique_ptr<resource> memory;
+    std::unique_ptr<container> elements;
 
-    static void build(benchmark::State& state) {
-        const key_set& keys = keys_for(static_cast<std::size_t>(state.range(0)));
-        for (auto _ : state) {
-            instance x;
-            const clock_type::time_point start = clock_type::now();
-            x.insert(keys.build);
-            benchmark::DoNotOptimize(x.elements->size());
-            state.SetIterationTime(seconds_since(start));
-            x.destroy();
-        }
+    instance()
+        : memory(new resource()), elements(new container(Memory::template on<std::pair<const int, int>>(*memory))) {}
+    void insert(const std::vector<int>& keys) {
+        for (int k : keys)
+            elements->emplace(k, k);
     }
-
-    static void churn(benchmark::State& state) {
-        const key_set& keys = keys_for(static_cast<std::size_t>(state.range(0)));
-        for (auto _ : state) {
-            instance x;
-            x.insert(keys.build);
-            const clock_type::time_point start = clock_type::now();
-            for (std::size_t i = 0; i < keys.build.size(); i += 2)
-                x.elements->erase(keys.build[i]);
-            x.insert(keys.refill);
-            benchmark::DoNotOptimize(x.elements->size());
-            state.SetIterationTime(seconds_since(start));
-            x.destroy();
-        }
-    }
-
-    static void destroy(benchmark::State& state) {
-        const key_set& keys = keys_for(static_cast<std::size_t>(state.range(0)));
-        for (auto _ : state) {
-            instance x;
-            x.insert(keys.build);
-            const clock_type::time_point start = clock_type::now();
-            x.destroy();
-            state.SetIterationTime(seconds_since(start));
-        }
+    void destroy() {
+        elements.reset();
+        memory.reset();
     }
 };
 
-template <class Family, class Memory>
-void register_row() {
-    typedef run<Family, Memory> r;
+// The workloads: what is done before the clock starts, and what is timed.
+struct build {
+    static const char* name() { return "build"; }
+    template <class Instance>
+    static void prepare(Instance&, const key_set&) {}
+    template <class Instance>
+    static void timed(Instance& x, const key_set& keys) {
+        x.insert(keys.build);
+    }
+};
+
+struct churn {
+    static const char* name() { return "churn"; }
+    template <class Instance>
+    static void prepare(Instance& x, const key_set& keys) {
+        x.insert(keys.build);
+    }
+    template <class Instance>
+    static void timed(Instance& x, const key_set& keys) {
+        for (std::size_t i = 0; i < keys.build.size(); i += 2)
+            x.elements->erase(keys.build[i]);
+        x.insert(keys.refill);
+    }
+};
+
+struct destroy {
+    static const char* name() { return "destroy"; }
+    template <class Instance>
+    static void prepare(Instance& x, const key_set& keys) {
+        x.insert(keys.build);
+    }
+    template <class Instance>
+    static void timed(Instance& x, const key_set&) {
+        x.destroy();
+    }
+};
+
+typedef type_list<build, churn, destroy> workloads;
+
+template <class Family, class Memory, class Workload>
+void measure(benchmark::State& state) {
+    const key_set& keys = keys_for(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        instance<Family, Memory> x;
+        Workload::prepare(x, keys);
+        const clock_type::time_point start = clock_type::now();
+        Workload::timed(x, keys);
+        benchmark::ClobberMemory();
+        state.SetIterationTime(seconds_since(start));
+        x.destroy();
+    }
+}
+
+template <class Family, class Memory, class... Workload>
+void register_row(type_list<Workload...>) {
     const std::string row = std::string(Family::name()) + "+" + Memory::name();
-    const std::pair<const char*, void (*)(benchmark::State&)> workloads[] = {
-        {"build", &r::build}, {"churn", &r::churn}, {"destroy", &r::destroy}};
-    for (const auto& w : workloads)
+    for (auto w : {std::make_pair(Workload::name(), &measure<Family, Memory, Workload>)...})
         benchmark::RegisterBenchmark((std::string(w.first) + "/" + row).c_str(), w.second)
             ->Arg(1000)
             ->Arg(100000)
@@ -228,22 +239,17 @@ void register_row() {
 
 template <class Family, class... Memory>
 void register_family(type_list<Memory...>) {
-    (register_row<Family, Memory>(), ...);
+    (register_row<Family, Memory>(workloads()), ...);
 }
 
 template <class... Family>
-void register_all(type_list<Family...>) {
+bool register_all(type_list<Family...>) {
     (register_family<Family>(memories()), ...);
+    return true;
 }
+
+const bool registered = register_all(container_families());
 
 } // namespace
 
-int main(int argc, char** argv) {
-    register_all(container_families());
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+BENCHMARK_MAIN();

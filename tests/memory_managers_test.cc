@@ -217,52 +217,58 @@ void random_run(typename Rules::manager& m, unsigned seed, int steps,
     }
 }
 
-template <class Rules>
-void random_runs(const char* name) {
-    const unsigned seeds = 12;
-    const int steps = scaled(12000);
+// Calls run(seed, steps, ops) for seeds 1 to seeds, each under a trace of its
+// seed, until a fatal failure; then prints the operations counted.
+void seeded_runs(unsigned seeds, int steps, const std::function<void(unsigned, int, long&)>& run,
+                 const std::string& what) {
     long ops = 0;
     for (unsigned seed = 1; seed <= seeds; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
-        // Every upstream in turn: a recording manager, a misaligning one and
-        // the global heap (counted).
-        recording_manager recording;
-        misaligning_manager misaligning;
-        if (seed % 3 == 0) {
-            typename Rules::manager m(&recording);
-            random_run<Rules>(
-                m, seed, steps, [&] { return recording.live_blocks(); }, ops);
-        } else if (seed % 3 == 1) {
-            typename Rules::manager m(&misaligning);
-            random_run<Rules>(
-                m, seed, steps, [&] { return misaligning.live_blocks(); }, ops);
-        } else {
-            heap_watch heap;
-            {
-                typename Rules::manager m;
-                random_run<Rules>(
-                    m, seed, steps, [&] { return static_cast<std::size_t>(heap.news() - heap.deletes()); }, ops);
-            }
-            EXPECT_EQ(heap.news(), heap.deletes()) << "seed " << seed;
-        }
-        EXPECT_EQ(recording.live_blocks(), 0u);
-        EXPECT_EQ(recording.bad_releases + misaligning.bad_releases, 0);
-        EXPECT_EQ(misaligning.live_blocks(), 0u);
+        run(seed, steps, ops);
         if (::testing::Test::HasFatalFailure())
             return;
     }
-    std::cout << "[ figures ] " << name << ": " << ops << " allocate/deallocate operations over " << seeds
-              << " seeds, the model checked after each\n";
+    std::cout << "[ figures ] " << what << ": " << ops << " operations over " << seeds << " seeds\n";
+}
+
+// A random run on each upstream in turn: a recording manager, a misaligning
+// one and the global heap (counted).
+template <class Rules>
+void random_run_on_some_upstream(unsigned seed, int steps, long& ops) {
+    recording_manager recording;
+    misaligning_manager misaligning;
+    if (seed % 3 == 0) {
+        typename Rules::manager m(&recording);
+        random_run<Rules>(
+            m, seed, steps, [&] { return recording.live_blocks(); }, ops);
+    } else if (seed % 3 == 1) {
+        typename Rules::manager m(&misaligning);
+        random_run<Rules>(
+            m, seed, steps, [&] { return misaligning.live_blocks(); }, ops);
+    } else {
+        heap_watch heap;
+        {
+            typename Rules::manager m;
+            random_run<Rules>(
+                m, seed, steps, [&] { return static_cast<std::size_t>(heap.news() - heap.deletes()); }, ops);
+        }
+        EXPECT_EQ(heap.news(), heap.deletes());
+    }
+    EXPECT_EQ(recording.live_blocks(), 0u);
+    EXPECT_EQ(recording.bad_releases + misaligning.bad_releases, 0);
+    EXPECT_EQ(misaligning.live_blocks(), 0u);
 }
 
 } // namespace
 
 TEST(arena_manager, random_blocks_are_aligned_disjoint_and_keep_their_contents) {
-    random_runs<arena_rules>("arena");
+    seeded_runs(12, scaled(12000), random_run_on_some_upstream<arena_rules>,
+                "arena, allocate and deallocate, the model checked after each");
 }
 
 TEST(pool_manager, random_blocks_are_aligned_disjoint_kept_and_reused_by_class) {
-    random_runs<pool_rules>("pool");
+    seeded_runs(12, scaled(12000), random_run_on_some_upstream<pool_rules>,
+                "pool, allocate and deallocate, the model and the free lists checked after each");
 }
 
 namespace {
@@ -532,23 +538,8 @@ void containers_run(Manager& m, unsigned seed, int steps, long& ops) {
     }
 }
 
-void containers_runs(const char* name, const std::function<void(recording_manager&, unsigned, int, long&)>& run) {
-    const unsigned seeds = 6;
-    const int steps = scaled(3000);
-    long ops = 0;
-    for (unsigned seed = 1; seed <= seeds; ++seed) {
-        SCOPED_TRACE("seed " + std::to_string(seed));
-        recording_manager upstream;
-        run(upstream, seed, steps, ops);
-        EXPECT_EQ(upstream.live_blocks(), 0u) << "the manager gave every chunk back";
-        EXPECT_EQ(upstream.bad_releases, 0);
-        if (::testing::Test::HasFatalFailure())
-            return;
-    }
-    std::cout << "[ figures ] " << name << ": " << ops
-              << " container operations over std::map, std::unordered_map, std::vector and std::list of strings, "
-              << seeds << " seeds, every container compared with its model after each\n";
-}
+const char* const containers_figures = "std::map, std::unordered_map, std::vector and std::list of strings, "
+                                       "every container compared with its model after each operation";
 
 } // namespace
 
@@ -566,7 +557,8 @@ TEST(pool_manager, serves_the_allocators) {
 }
 
 TEST(arena_manager, serves_strings_and_standard_containers_and_gives_all_back_on_release) {
-    containers_runs("arena", [](recording_manager& upstream, unsigned seed, int steps, long& ops) {
+    const auto run = [](unsigned seed, int steps, long& ops) {
+        recording_manager upstream;
         // Half of the runs start on a buffer of the caller's.
         alignas(16) unsigned char buffer[3000];
         arena_manager arena(seed % 2 ? buffer : nullptr, seed % 2 ? sizeof buffer : 0, &upstream);
@@ -579,11 +571,14 @@ TEST(arena_manager, serves_strings_and_standard_containers_and_gives_all_back_on
         EXPECT_EQ(arena.chunks_held(), 0u);
         EXPECT_EQ(arena.bytes_held(), 0u);
         EXPECT_EQ(upstream.live_blocks(), 0u);
-    });
+        EXPECT_EQ(upstream.bad_releases, 0);
+    };
+    seeded_runs(6, scaled(3000), run, std::string("arena under ") + containers_figures);
 }
 
 TEST(pool_manager, serves_strings_and_standard_containers_and_has_nothing_in_use_after_them) {
-    containers_runs("pool", [](recording_manager& upstream, unsigned seed, int steps, long& ops) {
+    const auto run = [](unsigned seed, int steps, long& ops) {
+        recording_manager upstream;
         pool_manager pool(&upstream);
         containers_run(pool, seed, steps, ops);
         EXPECT_EQ(pool.blocks_in_use(), 0u);
@@ -592,7 +587,10 @@ TEST(pool_manager, serves_strings_and_standard_containers_and_has_nothing_in_use
         pool.release();
         EXPECT_EQ(pool.chunks_held(), 0u);
         EXPECT_EQ(pool.bytes_held(), 0u);
-    });
+        EXPECT_EQ(upstream.live_blocks(), 0u);
+        EXPECT_EQ(upstream.bad_releases, 0);
+    };
+    seeded_runs(6, scaled(3000), run, std::string("pool under ") + containers_figures);
 }
 
 TEST(arena_manager, uses_the_callers_buffer_first_then_chunks_that_double) {
