@@ -71,14 +71,13 @@ cmake --build build-valgrind -j "$jobs"
 # Memcheck replaces the allocation functions of the executable as well by
 # default, which would bypass the tests' own counting operator new and delete
 # (tests/support/counting_heap.cc). nouserintercepts keeps them; they allocate
-# with malloc and free, which memcheck still watches. KEL_STD_TEST_SCALE
-# divides the steps of the tests' randomized runs (memcheck is ~30x slower).
+# with malloc and free, which memcheck still watches.
 binaries=0
 for test_binary in build-valgrind/tests/*; do
     [ -f "$test_binary" ] && [ -x "$test_binary" ] || continue
     binaries=$((binaries + 1))
     log=$test_binary.memcheck.log
-    if ! KEL_STD_TEST_SCALE=10 valgrind --quiet --error-exitcode=99 --leak-check=full --show-leak-kinds=all \
+    if ! valgrind --quiet --error-exitcode=99 --leak-check=full --show-leak-kinds=all \
         --errors-for-leak-kinds=all --track-origins=yes --soname-synonyms=somalloc=nouserintercepts \
         "$test_binary" >"$log" 2>&1; then
         cat "$log"

@@ -3,10 +3,11 @@
 // of the upstream at every step, both managers behind the library's
 // allocators, its string and standard containers, and the rules of each.
 //
-// Randomized runs shrink when KEL_STD_TEST_SCALE is set to a divisor
-// (.ci/reliability.sh sets 10 for the run under valgrind).
+// Randomized runs do KEL_STD_TEST_SCALE percent of their steps (default 100;
+// .ci/reliability.sh sets 10 for the run under valgrind).
 #include "support/counting_heap.h"
 #include "support/recording_manager.h"
+#include "support/test_scale.h"
 
 #include <kel_std/basic_string.h>
 #include <kel_std/memory_managers.h>
@@ -35,6 +36,7 @@ using kel_std::pool_manager;
 using kel_test::heap_watch;
 using kel_test::malloc_allocator;
 using kel_test::recording_manager;
+using kel_test::scaled;
 
 static_assert(arena_manager::alignment % alignof(std::max_align_t) == 0, "blocks suit any object type");
 static_assert(pool_manager::alignment % alignof(std::max_align_t) == 0, "blocks suit any object type");
@@ -46,12 +48,6 @@ static_assert(!std::is_copy_constructible<pool_manager>::value && !std::is_move_
 namespace {
 
 const std::size_t unit = pool_manager::alignment;
-
-int scaled(int n) {
-    const char* divisor = std::getenv("KEL_STD_TEST_SCALE");
-    const int d = divisor != nullptr ? std::atoi(divisor) : 1;
-    return d > 1 ? std::max(n / d, 1) : n;
-}
 
 std::size_t rounded(std::size_t size) {
     return size == 0 ? unit : (size + unit - 1) / unit * unit;
