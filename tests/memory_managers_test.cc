@@ -675,58 +675,31 @@ TEST(arena_manager, buffer_size_sets_the_first_chunk_size_and_the_destructor_ret
     EXPECT_EQ(arena.chunks_held(), 1u);
 }
 
-TEST(pool_manager, small_blocks_have_no_header_and_are_reused_within_their_class) {
+// Reuse within a class, zero-byte blocks, the counters and the return of
+// large blocks are checked by the randomized runs; these are the layout and
+// the limits.
+TEST(pool_manager, small_blocks_have_no_header_large_ones_are_the_upstreams_and_release_returns_all) {
     recording_manager upstream;
     pool_manager pool(&upstream);
     EXPECT_EQ(pool.upstream(), &upstream);
-    // Consecutive blocks of one class lie exactly one class size apart.
+    // Consecutive blocks of one class lie exactly one class size apart;
+    // another class takes a page of its own.
     unsigned char* a = static_cast<unsigned char*>(pool.allocate(1, 40, nullptr));
-    unsigned char* b = static_cast<unsigned char*>(pool.allocate(1, 48, nullptr));
-    unsigned char* c = static_cast<unsigned char*>(pool.allocate(1, 33, nullptr));
-    EXPECT_EQ(b, a + 48);
-    EXPECT_EQ(c, b + 48);
-    // Another class takes a page of its own.
+    EXPECT_EQ(pool.allocate(1, 48, nullptr), a + 48);
+    EXPECT_EQ(pool.allocate(1, 33, nullptr), a + 96);
     unsigned char* other = static_cast<unsigned char*>(pool.allocate(1, 49, nullptr));
     EXPECT_GE(static_cast<std::size_t>(other > a ? other - a : a - other), 16384u - 48u);
-    EXPECT_EQ(pool.bytes_in_use(), 3 * 48u + 64u);
     EXPECT_EQ(pool.chunks_held(), 2u) << "one chunk of pages and the table of chunks";
-    EXPECT_EQ(upstream.live_blocks(), 2u);
 
-    // A freed block is the next one handed out in its class, whatever size
-    // in the class is asked for; the other classes do not see it.
-    pool.deallocate(b);
-    EXPECT_NE(pool.allocate(1, 64, nullptr), b);
-    EXPECT_EQ(pool.allocate(1, 34, nullptr), b);
-    pool.deallocate(a);
-    pool.deallocate(c);
-    EXPECT_EQ(pool.allocate(1, 48, nullptr), c);
-    EXPECT_EQ(pool.allocate(1, 41, nullptr), a);
-    EXPECT_EQ(pool.blocks_in_use(), 5u);
-
-    // Zero bytes: distinct blocks of the smallest class.
-    void* zero1 = pool.allocate(1, 0, nullptr);
-    void* zero2 = pool.allocate(1, 0, nullptr);
-    EXPECT_NE(zero1, zero2);
-    pool.deallocate(zero1);
-    EXPECT_EQ(pool.allocate(1, 16, nullptr), zero1);
-    pool.deallocate(nullptr);
-    EXPECT_EQ(pool.blocks_in_use(), 7u);
-}
-
-TEST(pool_manager, large_blocks_go_to_the_upstream_at_once_and_release_returns_everything) {
-    recording_manager upstream;
-    pool_manager pool(&upstream);
-    void* largest_small = pool.allocate(1, pool_manager::largest_pooled_size, nullptr);
-    const std::size_t after_small = upstream.calls.size();
+    // One upstream call per large block, of little more than the request.
+    const std::size_t calls = upstream.calls.size();
+    pool.allocate(1, pool_manager::largest_pooled_size, nullptr);
+    ASSERT_EQ(upstream.calls.size(), calls);
     void* large = pool.allocate(1, pool_manager::largest_pooled_size + 1, nullptr);
-    ASSERT_EQ(upstream.calls.size(), after_small + 1) << "one upstream call per large block";
+    ASSERT_EQ(upstream.calls.size(), calls + 1);
     EXPECT_GE(upstream.calls.back().size, pool_manager::largest_pooled_size + 1u);
+    EXPECT_LE(upstream.calls.back().size, pool_manager::largest_pooled_size + 64u);
     std::memset(large, 7, pool_manager::largest_pooled_size + 1);
-    EXPECT_EQ(pool.bytes_in_use(), 512u + 528u);
-    const std::size_t held = upstream.live_blocks();
-    pool.deallocate(large);
-    EXPECT_EQ(upstream.live_blocks(), held - 1) << "a large block goes back at once";
-    EXPECT_EQ(pool.bytes_in_use(), 512u);
 
     // Requests whose rounded size with the header no longer fits the
     // upstream's 32-bit sizes are refused before the upstream is asked.
@@ -736,19 +709,17 @@ TEST(pool_manager, large_blocks_go_to_the_upstream_at_once_and_release_returns_e
     EXPECT_THROW(arena.allocate(1, 0xFFFFFFF0u, nullptr), std::bad_alloc);
     EXPECT_TRUE(upstream.calls.empty());
 
-    // Blocks held at release() go back too, large ones included.
+    // release() returns the blocks still in use too, large ones included, and
+    // the pool starts over.
     pool.allocate(1, 100000, nullptr);
     for (int i = 0; i < 5000; ++i)
         pool.allocate(1, static_cast<unsigned int>(i % 600), nullptr);
     EXPECT_GT(pool.chunks_held(), 6u);
     EXPECT_EQ(pool.chunks_held(), upstream.live_blocks());
-    static_cast<void>(largest_small);
     pool.release();
     EXPECT_EQ(upstream.live_blocks(), 0u);
     EXPECT_EQ(upstream.bad_releases, 0);
     EXPECT_EQ(pool.blocks_in_use() + pool.bytes_in_use() + pool.chunks_held() + pool.bytes_held(), 0u);
-    // And the pool starts over.
-    void* again = pool.allocate(1, 24, nullptr);
-    EXPECT_TRUE(aligned(again));
+    EXPECT_TRUE(aligned(pool.allocate(1, 24, nullptr)));
     EXPECT_EQ(pool.chunks_held(), 2u);
 }
