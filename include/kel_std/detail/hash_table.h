@@ -87,12 +87,16 @@ const std::size_t hash_word_bits = sizeof(std::size_t) * 8;
 // Layout of a bucket array of n buckets (n a power of two):
 //   slot 0                    n - 1 (the mask of a hash's bucket bits)
 //   slots 1 .. n              the bucket heads
-//   the next ceil(n / bits)   occupancy: bit b of word b / bits for bucket b
+//   slot n + 1                a null head past the last bucket
+//   the next n / bits + 1     occupancy: bit b of word b / bits for bucket b,
+//                             and bit n always set, so that a scan for the
+//                             next occupied bucket needs no bounds test and
+//                             ends on the null head
 inline std::size_t hash_mask_words(std::size_t buckets) noexcept {
-    return (buckets + hash_word_bits - 1) / hash_word_bits;
+    return buckets / hash_word_bits + 1;
 }
 inline std::size_t hash_table_slots(std::size_t buckets) noexcept {
-    return 1 + buckets + hash_mask_words(buckets);
+    return 2 + buckets + hash_mask_words(buckets);
 }
 
 /// Index of the lowest set bit of a non-zero word.
@@ -130,35 +134,48 @@ inline std::size_t mix_hash(std::size_t h) noexcept {
 }
 
 /// The first node in or after bucket `b` of the bucket array `table`, or
-/// null when there is none. `b` may be the bucket count.
-inline hash_link* hash_first_from(const hash_slot* table, std::size_t b) noexcept {
-    const std::size_t count = table[0].bits + 1;
-    if (b >= count)
-        return nullptr;
-    const hash_slot* const words = table + 1 + count;
-    const std::size_t last = hash_mask_words(count);
+/// null when there is none; its bucket (the bucket count when there is none)
+/// goes to `found`. `b` may be the bucket count.
+inline hash_link* hash_first_from(const hash_slot* table, std::size_t b, std::size_t& found) noexcept {
+    const hash_slot* const words = table + 2 + (table[0].bits + 1);
     std::size_t w = b / hash_word_bits;
     std::size_t word = words[w].bits & (~static_cast<std::size_t>(0) << (b % hash_word_bits));
-    while (word == 0) {
-        if (++w == last)
-            return nullptr;
-        word = words[w].bits;
-    }
-    return table[1 + w * hash_word_bits + hash_lowest_bit(word)].head;
+    while (word == 0)
+        word = words[++w].bits;
+    found = w * hash_word_bits + hash_lowest_bit(word);
+    return table[1 + found].head;
+}
+
+/// Steps node `n` of bucket `b` to the next node in iteration order (null
+/// after the last). The step to another bucket needs only `b` and the
+/// occupancy bits, not the node's contents, so an iteration does not wait
+/// for one node to arrive from memory before it fetches the next.
+inline void hash_step(const hash_slot* table, hash_link*& n, std::size_t& b) noexcept {
+    if (n->next != nullptr)
+        n = n->next;
+    else
+        n = hash_first_from(table, b + 1, b);
 }
 
 /// The node after `n` in iteration order, or null after the last.
-inline hash_link* hash_next(const hash_slot* table, const hash_link* n) noexcept {
-    if (n->next != nullptr)
-        return n->next;
-    return hash_first_from(table, (n->hash & table[0].bits) + 1);
+inline hash_link* hash_next(const hash_slot* table, hash_link* n) noexcept {
+    std::size_t b = n->hash & table[0].bits;
+    hash_step(table, n, b);
+    return n;
+}
+
+/// The first node in or after bucket `b`, or null.
+inline hash_link* hash_first_from(const hash_slot* table, std::size_t b) noexcept {
+    std::size_t found = 0;
+    return hash_first_from(table, b, found);
 }
 
 template <class Value, bool Const>
 class hash_iterator;
 
-/// Forward iterator over a hash table's values: the node (null at the end)
-/// and the bucket array the node was in when the iterator was made.
+/// Forward iterator over a hash table's values: the node (null at the end),
+/// the bucket array the node was in when the iterator was made, and the
+/// node's bucket.
 template <class Value, bool Const>
 class hash_iterator {
 public:
@@ -168,11 +185,12 @@ public:
     typedef typename std::conditional<Const, const Value*, Value*>::type pointer;
     typedef typename std::conditional<Const, const Value&, Value&>::type reference;
 
-    hash_iterator() noexcept : node_(nullptr), table_(nullptr) {}
-    hash_iterator(hash_link* n, const hash_slot* t) noexcept : node_(n), table_(t) {}
+    hash_iterator() noexcept : node_(nullptr), table_(nullptr), bucket_(0) {}
+    hash_iterator(hash_link* n, const hash_slot* t, std::size_t b) noexcept : node_(n), table_(t), bucket_(b) {}
     // A mutable iterator converts to a constant one (and each to itself).
     template <bool C, class = typename std::enable_if<Const || !C>::type>
-    hash_iterator(const hash_iterator<Value, C>& it) noexcept : node_(it.node_), table_(it.table_) {}
+    hash_iterator(const hash_iterator<Value, C>& it) noexcept
+        : node_(it.node_), table_(it.table_), bucket_(it.bucket_) {}
 
     reference operator*() const noexcept {
         KEL_STD_ASSERT(node_ != nullptr && "dereferencing end()");
@@ -182,7 +200,7 @@ public:
 
     hash_iterator& operator++() noexcept {
         KEL_STD_ASSERT(node_ != nullptr && "incrementing end()");
-        node_ = hash_next(table_, node_);
+        hash_step(table_, node_, bucket_);
         return *this;
     }
     hash_iterator operator++(int) noexcept {
@@ -202,6 +220,7 @@ public:
 
     hash_link* node_;
     const hash_slot* table_;
+    std::size_t bucket_; // the node's bucket
 };
 
 /// Forward iterator over the nodes of one bucket.
@@ -460,8 +479,10 @@ private:
         return KeyOfValue::get(static_cast<const node*>(n)->value_);
     }
     static node* as_node(hash_link* n) noexcept { return static_cast<node*>(n); }
-    iterator make_iter(hash_link* n) const noexcept { return iterator(n, impl_.table); }
-    const_iterator make_citer(hash_link* n) const noexcept { return const_iterator(n, impl_.table); }
+    iterator make_iter(hash_link* n) const noexcept {
+        return iterator(n, impl_.table, n != nullptr ? n->hash & impl_.mask : 0);
+    }
+    const_iterator make_citer(hash_link* n) const noexcept { return make_iter(n); }
     size_type bucket_total() const noexcept { return impl_.table != nullptr ? impl_.mask + 1 : 0; }
 
     template <class K>
@@ -611,8 +632,8 @@ public:
 
     // ---- iterators ----
 
-    iterator begin() noexcept { return make_iter(first_node()); }
-    const_iterator begin() const noexcept { return make_citer(first_node()); }
+    iterator begin() noexcept { return iterator(first_node(), impl_.table, impl_.first); }
+    const_iterator begin() const noexcept { return const_iterator(first_node(), impl_.table, impl_.first); }
     const_iterator cbegin() const noexcept { return begin(); }
     iterator end() noexcept { return make_iter(nullptr); }
     const_iterator end() const noexcept { return make_citer(nullptr); }
@@ -635,7 +656,8 @@ public:
             return;
         destroy_nodes();
         const size_type count = impl_.mask + 1;
-        std::memset(static_cast<void*>(impl_.buckets), 0, (count + hash_mask_words(count)) * sizeof(hash_slot));
+        std::memset(static_cast<void*>(impl_.buckets), 0, (count + 1 + hash_mask_words(count)) * sizeof(hash_slot));
+        set_bit(count);
         impl_.size = 0;
         impl_.first = count;
     }
@@ -1113,12 +1135,12 @@ private:
 
     hash_link* first_node() const noexcept { return impl_.size == 0 ? nullptr : impl_.buckets[impl_.first].head; }
 
+    hash_slot* words() const noexcept { return impl_.buckets + impl_.mask + 2; }
     void set_bit(std::size_t b) noexcept {
-        impl_.buckets[impl_.mask + 1 + b / hash_word_bits].bits |= static_cast<std::size_t>(1) << (b % hash_word_bits);
+        words()[b / hash_word_bits].bits |= static_cast<std::size_t>(1) << (b % hash_word_bits);
     }
     void clear_bit(std::size_t b) noexcept {
-        impl_.buckets[impl_.mask + 1 + b / hash_word_bits].bits &=
-            ~(static_cast<std::size_t>(1) << (b % hash_word_bits));
+        words()[b / hash_word_bits].bits &= ~(static_cast<std::size_t>(1) << (b % hash_word_bits));
     }
 
     // Links `n` (its hash set) at the head of its bucket. Requires room.
@@ -1151,8 +1173,7 @@ private:
         if (impl_.buckets[b].head == nullptr) {
             clear_bit(b);
             if (b == impl_.first) {
-                hash_link* const n = hash_first_from(impl_.table, b + 1);
-                impl_.first = n != nullptr ? (n->hash & impl_.mask) : impl_.mask + 1;
+                hash_first_from(impl_.table, b + 1, impl_.first); // the bucket count when none is left
             }
         }
     }
@@ -1219,6 +1240,7 @@ private:
         if (!hash_zeroing_allocator<slot_allocator>::value)
             std::memset(static_cast<void*>(t), 0, slots * sizeof(hash_slot));
         t[0].bits = b - 1;
+        t[2 + b + b / hash_word_bits].bits |= static_cast<std::size_t>(1) << (b % hash_word_bits);
         return t;
     }
 
@@ -1240,7 +1262,7 @@ private:
     void rehash_to(size_type b) {
         hash_slot* const t = allocate_table(b);
         hash_slot* const heads = t + 1;
-        hash_slot* const words = heads + b;
+        hash_slot* const bits = heads + b + 1;
         const size_type mask = b - 1;
         size_type first = b;
         hash_link* n = first_node();
@@ -1252,7 +1274,7 @@ private:
             hash_link* const next = last->next != nullptr ? last->next : hash_next(impl_.table, last);
             const std::size_t nb = n->hash & mask;
             if (heads[nb].head == nullptr) {
-                words[nb / hash_word_bits].bits |= static_cast<std::size_t>(1) << (nb % hash_word_bits);
+                bits[nb / hash_word_bits].bits |= static_cast<std::size_t>(1) << (nb % hash_word_bits);
                 if (nb < first)
                     first = nb;
             }

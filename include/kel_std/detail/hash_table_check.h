@@ -44,7 +44,11 @@ struct hash_table_inspector {
 
         std::size_t nodes = 0;
         std::size_t first = count;
-        const hash_slot* const words = s.buckets + count;
+        const hash_slot* const words = s.buckets + count + 1;
+        if (s.buckets[count].head != nullptr)
+            return "the head past the last bucket is not null";
+        if (((words[count / hash_word_bits].bits >> (count % hash_word_bits)) & 1u) == 0)
+            return "the occupancy bit past the last bucket is not set";
         for (std::size_t b = 0; b < count; ++b) {
             const bool bit = ((words[b / hash_word_bits].bits >> (b % hash_word_bits)) & 1u) != 0;
             const hash_link* const head = s.buckets[b].head;
@@ -73,9 +77,9 @@ struct hash_table_inspector {
                         return M ? "equal keys are not adjacent" : "a key is present twice";
             }
         }
-        const std::size_t tail_bits = count % hash_word_bits;
-        if (tail_bits != 0 && (words[count / hash_word_bits].bits >> tail_bits) != 0)
-            return "occupancy bits are set beyond the last bucket";
+        const std::size_t tail_bits = count % hash_word_bits + 1;
+        if (tail_bits != hash_word_bits && (words[count / hash_word_bits].bits >> tail_bits) != 0)
+            return "occupancy bits are set beyond the one past the last bucket";
         if (nodes != s.size) {
             fault << "the buckets hold " << nodes << " nodes but the size is " << s.size;
             return fault.str();
