@@ -461,6 +461,36 @@ TEST(unordered_guarantees, iterators_survive_insertion_with_room_erasure_and_swa
     EXPECT_EQ(hash_table_inspector::check(other), "");
 }
 
+// Iterators remember which buckets come next; erasing other elements on the
+// way (which empties some of those buckets) must neither end the iteration
+// early nor skip or repeat an element that is still there.
+TEST(unordered_guarantees, iteration_survives_erasing_elements_ahead) {
+    for (unsigned bits : {64u, 6u, 2u})
+        for (unsigned seed = 1; seed <= 4; ++seed) {
+            SCOPED_TRACE("hash bits " + std::to_string(bits) + ", seed " + std::to_string(seed));
+            kel_std::unordered_set<int, narrow_hash<int>> s(0, narrow_hash<int>(bits));
+            for (int i = 0; i < 1000; ++i)
+                s.insert(i);
+            std::mt19937 rng(seed);
+            std::set<int> visited, erased;
+            for (auto it = s.begin(); it != s.end(); ++it) {
+                ASSERT_TRUE(visited.insert(*it).second) << "visited twice: " << *it;
+                ASSERT_EQ(erased.count(*it), 0u) << "visited after its erasure: " << *it;
+                for (int j = 0; j < 2; ++j) {
+                    const int k = static_cast<int>(rng() % 1000);
+                    if (k != *it && s.erase(k) != 0)
+                        erased.insert(k);
+                }
+            }
+            for (int k = 0; k < 1000; ++k) {
+                if (erased.count(k) == 0) {
+                    EXPECT_EQ(visited.count(k), 1u) << "never visited: " << k;
+                }
+            }
+            EXPECT_EQ(hash_table_inspector::check(s), "");
+        }
+}
+
 TEST(unordered_guarantees, equal_keys_adjacent_and_in_order_across_rehash) {
     kel_std::unordered_multimap<int, int, narrow_hash<int>> m(0, narrow_hash<int>(2));
     for (int i = 0; i < 400; ++i)

@@ -135,32 +135,60 @@ inline std::size_t mix_hash(std::size_t h) noexcept {
 
 /// The first node in or after bucket `b` of the bucket array `table`, or
 /// null when there is none; its bucket (the bucket count when there is none)
-/// goes to `found`. `b` may be the bucket count.
-inline hash_link* hash_first_from(const hash_slot* table, std::size_t b, std::size_t& found) noexcept {
+/// goes to `found`, and the occupancy bits of the buckets after it in the
+/// same word go to `rest`. `b` may be the bucket count.
+inline hash_link* hash_first_from(const hash_slot* table, std::size_t b, std::size_t& found,
+                                  std::size_t& rest) noexcept {
     const hash_slot* const words = table + 2 + (table[0].bits + 1);
     std::size_t w = b / hash_word_bits;
     std::size_t word = words[w].bits & (~static_cast<std::size_t>(0) << (b % hash_word_bits));
     while (word == 0)
         word = words[++w].bits;
     found = w * hash_word_bits + hash_lowest_bit(word);
+    rest = word & (word - 1);
     return table[1 + found].head;
 }
 
+/// As above, without the rest of the word.
+inline hash_link* hash_first_from(const hash_slot* table, std::size_t b, std::size_t& found) noexcept {
+    std::size_t rest = 0;
+    return hash_first_from(table, b, found, rest);
+}
+
 /// Steps node `n` of bucket `b` to the next node in iteration order (null
-/// after the last). The step to another bucket needs only `b` and the
-/// occupancy bits, not the node's contents, so an iteration does not wait
-/// for one node to arrive from memory before it fetches the next.
-inline void hash_step(const hash_slot* table, hash_link*& n, std::size_t& b) noexcept {
-    if (n->next != nullptr)
+/// after the last). `rest` holds occupancy bits of the buckets after `b` in
+/// its word, as they were when the iterator passed them; 0 means none or
+/// not known. The step to another bucket needs only these, not the node's
+/// contents, so an iteration does not wait for one node to arrive from
+/// memory before it fetches the next. A bucket that has been emptied since
+/// (by erasing other elements) is skipped; buckets occupied since may be
+/// missed, as elements inserted during an iteration may be.
+inline void hash_step(const hash_slot* table, hash_link*& n, std::size_t& b, std::size_t& rest) noexcept {
+    if (n->next != nullptr) {
         n = n->next;
-    else
-        n = hash_first_from(table, b + 1, b);
+        return;
+    }
+    while (rest != 0) {
+        const std::size_t next = (b & ~(hash_word_bits - 1)) + hash_lowest_bit(rest);
+        rest &= rest - 1;
+        if (next > table[0].bits) { // the sentinel past the last bucket
+            b = next;
+            n = nullptr;
+            return;
+        }
+        b = next;
+        n = table[1 + next].head;
+        if (n != nullptr)
+            return;
+    }
+    n = hash_first_from(table, b + 1, b, rest);
 }
 
 /// The node after `n` in iteration order, or null after the last.
 inline hash_link* hash_next(const hash_slot* table, hash_link* n) noexcept {
     std::size_t b = n->hash & table[0].bits;
-    hash_step(table, n, b);
+    std::size_t rest = 0;
+    hash_step(table, n, b, rest);
     return n;
 }
 
@@ -174,8 +202,8 @@ template <class Value, bool Const>
 class hash_iterator;
 
 /// Forward iterator over a hash table's values: the node (null at the end),
-/// the bucket array the node was in when the iterator was made, and the
-/// node's bucket.
+/// the bucket array the node was in when the iterator was made, the node's
+/// bucket, and the occupancy bits it will visit next.
 template <class Value, bool Const>
 class hash_iterator {
 public:
@@ -185,12 +213,13 @@ public:
     typedef typename std::conditional<Const, const Value*, Value*>::type pointer;
     typedef typename std::conditional<Const, const Value&, Value&>::type reference;
 
-    hash_iterator() noexcept : node_(nullptr), table_(nullptr), bucket_(0) {}
-    hash_iterator(hash_link* n, const hash_slot* t, std::size_t b) noexcept : node_(n), table_(t), bucket_(b) {}
+    hash_iterator() noexcept : node_(nullptr), table_(nullptr), bucket_(0), rest_(0) {}
+    hash_iterator(hash_link* n, const hash_slot* t, std::size_t b) noexcept
+        : node_(n), table_(t), bucket_(b), rest_(0) {}
     // A mutable iterator converts to a constant one (and each to itself).
     template <bool C, class = typename std::enable_if<Const || !C>::type>
     hash_iterator(const hash_iterator<Value, C>& it) noexcept
-        : node_(it.node_), table_(it.table_), bucket_(it.bucket_) {}
+        : node_(it.node_), table_(it.table_), bucket_(it.bucket_), rest_(it.rest_) {}
 
     reference operator*() const noexcept {
         KEL_STD_ASSERT(node_ != nullptr && "dereferencing end()");
@@ -200,7 +229,7 @@ public:
 
     hash_iterator& operator++() noexcept {
         KEL_STD_ASSERT(node_ != nullptr && "incrementing end()");
-        hash_step(table_, node_, bucket_);
+        hash_step(table_, node_, bucket_, rest_);
         return *this;
     }
     hash_iterator operator++(int) noexcept {
@@ -221,6 +250,7 @@ public:
     hash_link* node_;
     const hash_slot* table_;
     std::size_t bucket_; // the node's bucket
+    std::size_t rest_;   // occupancy bits after bucket_ in its word (see hash_step)
 };
 
 /// Forward iterator over the nodes of one bucket.
