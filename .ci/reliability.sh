@@ -1,7 +1,7 @@
 #!/bin/sh
 # Reliability checks, run by .ci/run after the unit tests (from the repository
 # root: sh .ci/reliability.sh):
-#   1. the five libFuzzer targets of fuzz/, each for a bounded time;
+#   1. the six libFuzzer targets of fuzz/, each for a bounded time;
 #   2. the concurrency test under ThreadSanitizer;
 #   3. the test suite in a coverage build, with line and branch thresholds
 #      for src/;
@@ -17,15 +17,16 @@ step() { printf '\n==== %s ====\n' "$*"; }
 # clang, libFuzzer's runtime, gcovr and valgrind.
 sh .ci/install-packages.sh
 
-step "fuzzing: tree, string, streams, hashers, unordered (${fuzz_seconds} s each)"
+step "fuzzing: tree, string, streams, hashers, ordered and hashed containers (${fuzz_seconds} s each)"
 cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build-fuzz -j "$jobs"
 mkdir -p build-fuzz/artifacts
-for target in tree string streams hashers unordered; do
-    # The tree and unordered targets check the whole structure after every
+for target in tree string streams hashers ordered unordered; do
+    # The tree and container targets check whole structures after every
     # step: short inputs.
     max_len=4096
     [ "$target" = tree ] && max_len=512
+    [ "$target" = ordered ] && max_len=1024
     [ "$target" = unordered ] && max_len=1024
     mkdir -p "build-fuzz/corpus/$target"
     log=build-fuzz/fuzz_$target.log
@@ -79,8 +80,8 @@ for test_binary in build-valgrind/tests/*; do
     [ -f "$test_binary" ] && [ -x "$test_binary" ] || continue
     binaries=$((binaries + 1))
     log=$test_binary.memcheck.log
-    # Randomized tests run a tenth of their Release length under memcheck.
-    if ! KEL_STD_TEST_SCALE=${KEL_STD_TEST_SCALE:-10} valgrind --quiet --error-exitcode=99 --leak-check=full --show-leak-kinds=all \
+    # KEL_STD_TEST_SCALE: randomized tests do a tenth of their work.
+    if ! KEL_STD_TEST_SCALE=10 valgrind --quiet --error-exitcode=99 --leak-check=full --show-leak-kinds=all \
         --errors-for-leak-kinds=all --track-origins=yes --soname-synonyms=somalloc=nouserintercepts \
         "$test_binary" >"$log" 2>&1; then
         cat "$log"

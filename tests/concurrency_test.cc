@@ -9,12 +9,15 @@
 #include <kel_std/allocator.h>
 #include <kel_std/basic_string.h>
 #include <kel_std/errors.h>
+#include <kel_std/map.h>
+#include <kel_std/set.h>
 #include <kel_std/string_hash.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstring>
+#include <map>
 #include <random>
 #include <string>
 #include <thread>
@@ -144,4 +147,66 @@ TEST(concurrency, navigation_hashing_reading_errors_and_heap_allocation_run_on_m
     EXPECT_EQ(failed.errors.load(), 0);
     EXPECT_EQ(failed.allocation.load(), 0);
     EXPECT_EQ(kel_test::check_tree(tree, keys), "") << "navigation wrote nothing";
+}
+
+TEST(concurrency, distinct_containers_are_modified_on_many_threads_while_others_share_one_for_reading) {
+    // One container that every thread reads, and what the reads must find.
+    kel_std::multimap<int, int> shared;
+    std::multimap<int, int> shared_model;
+    std::mt19937 rng(11);
+    for (int i = 0; i < 500; ++i) {
+        const int k = static_cast<int>(rng() % 100);
+        shared.emplace(k, i);
+        shared_model.emplace(k, i);
+    }
+    const std::vector<std::pair<const int, int>> in_order(shared_model.begin(), shared_model.end());
+
+    std::atomic<int> failed_reads{0}, failed_writes{0};
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < thread_count; ++t) {
+        threads.emplace_back([&, t] {
+            ready.fetch_add(1);
+            while (ready.load() < thread_count)
+                std::this_thread::yield();
+            // Each thread's own containers, each with its own sentinel: the
+            // erasures write the sentinels at the same time on all threads.
+            kel_std::map<int, int> own;
+            kel_std::set<int> keys;
+            std::map<int, int> model;
+            std::mt19937 local(static_cast<unsigned>(100 + t));
+            for (int round = 0; round < 40; ++round) {
+                for (int i = 0; i < 200; ++i) {
+                    const int k = static_cast<int>(local() % 300);
+                    if (local() % 3 == 0) {
+                        failed_writes += own.erase(k) != model.erase(k);
+                        keys.erase(k);
+                    } else {
+                        own[k] = i;
+                        model[k] = i;
+                        keys.insert(k);
+                    }
+                }
+                failed_writes += own.size() != model.size() || keys.size() != model.size() ||
+                                 !std::equal(own.begin(), own.end(), model.begin());
+
+                const kel_std::multimap<int, int>& view = shared;
+                std::size_t i = 0;
+                for (auto it = view.begin(); it != view.end(); ++it, ++i)
+                    failed_reads += *it != in_order[i];
+                for (auto it = view.rbegin(); it != view.rend(); ++it)
+                    failed_reads += *it != in_order[--i];
+                const int k = (round * 7 + t) % 100;
+                const auto range = view.equal_range(k);
+                failed_reads +=
+                    static_cast<std::size_t>(std::distance(range.first, range.second)) != shared_model.count(k);
+                failed_reads += view.contains(k) != (shared_model.count(k) != 0);
+            }
+        });
+    }
+    for (std::thread& th : threads)
+        th.join();
+    EXPECT_EQ(failed_reads.load(), 0);
+    EXPECT_EQ(failed_writes.load(), 0);
+    EXPECT_TRUE(std::equal(shared.begin(), shared.end(), shared_model.begin()));
 }

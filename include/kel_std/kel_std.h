@@ -8,7 +8,9 @@
 #include <kel_std/config.h>
 #include <kel_std/errors.h>
 #include <kel_std/hash.h>
+#include <kel_std/map.h>
 #include <kel_std/random_generator.h>
+#include <kel_std/set.h>
 #include <kel_std/string_hash.h>
 #include <kel_std/string_io.h>
 #include <kel_std/throw_functions.h>

@@ -15,6 +15,14 @@
 #include <type_traits>
 #include <utility>
 
+// The allocator lives in a union and is constructed exactly while a node is
+// held; g++ cannot follow that through moves of handles and warns that it
+// may be read uninitialised.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
 namespace kel_std {
 namespace detail {
 
@@ -227,5 +235,9 @@ struct node_handle_access {
 
 } // namespace detail
 } // namespace kel_std
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 #endif // KEL_STD_DETAIL_NODE_HANDLE_H

@@ -1,0 +1,276 @@
+/// @file
+/// `kel_std::map` and `kel_std::multimap`: ordered maps from keys to
+/// values, drop-in replacements for `std::map` and `std::multimap`, built on
+/// the library's red-black tree functions.
+///
+/// The interface is the standard one (C++17, plus C++20's `contains` and
+/// `erase_if`); what is particular to this library (allocation, the nil
+/// sentinel, complexity, the contract checked in debug builds) is the same as
+/// for the sets and is described in kel_std/set.h. `map::at` on a missing
+/// key throws the library's `kel_std::out_of_range` ("out of range error").
+#ifndef KEL_STD_MAP_H
+#define KEL_STD_MAP_H
+
+#include <kel_std/allocator.h>
+#include <kel_std/config.h>
+#include <kel_std/detail/rb_tree.h>
+#include <kel_std/errors.h> // map::at throws out_of_range
+#include <kel_std/throw_functions.h>
+
+#include <functional>
+#include <initializer_list>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+
+namespace kel_std {
+namespace detail {
+
+// What map and multimap share beyond the tree: the mapped type, the value
+// comparator, insertion of anything a value can be made from, and erasure
+// through a mutable iterator.
+template <class Key, class T, class Compare, class Alloc, bool Multi>
+class map_base : public rb_tree<Key, std::pair<const Key, T>, first_key, Compare, Alloc, Multi> {
+    typedef rb_tree<Key, std::pair<const Key, T>, first_key, Compare, Alloc, Multi> base;
+    typedef typename std::conditional<Multi, typename base::iterator, std::pair<typename base::iterator, bool>>::type
+        single_insert_result;
+
+public:
+    typedef T mapped_type;
+    typedef typename base::value_type value_type;
+    typedef typename base::iterator iterator;
+    typedef typename base::const_iterator const_iterator;
+
+    // Orders elements by their keys.
+    class value_compare {
+        friend class map_base;
+
+    public:
+        bool operator()(const value_type& a, const value_type& b) const { return comp(a.first, b.first); }
+
+    protected:
+        explicit value_compare(Compare c) : comp(c) {}
+        Compare comp;
+    };
+
+    using base::base;
+    using base::erase;
+    using base::insert;
+
+    template <class P, class = typename std::enable_if<std::is_constructible<value_type, P&&>::value>::type>
+    single_insert_result insert(P&& p) {
+        return this->emplace(std::forward<P>(p));
+    }
+
+    template <class P, class = typename std::enable_if<std::is_constructible<value_type, P&&>::value>::type>
+    iterator insert(const_iterator hint, P&& p) {
+        return this->emplace_hint(hint, std::forward<P>(p));
+    }
+
+    iterator erase(iterator pos) { return base::erase(const_iterator(pos)); }
+
+    value_compare value_comp() const { return value_compare(this->key_comp()); }
+};
+
+} // namespace detail
+
+/// An ordered map with unique keys; the drop-in counterpart of `std::map`.
+template <class Key, class T, class Compare = std::less<Key>, class Allocator = allocator<std::pair<const Key, T>>>
+class map : public detail::map_base<Key, T, Compare, Allocator, false> {
+    typedef detail::map_base<Key, T, Compare, Allocator, false> base;
+
+public:
+    /// A position in the map.
+    typedef typename base::iterator iterator;
+    /// A position in the map, read only.
+    typedef typename base::const_iterator const_iterator;
+    /// Key and mapped value.
+    typedef typename base::value_type value_type;
+
+    /// The constructors of `std::map`: default, with a comparator and/or an
+    /// allocator, from an iterator range or an initializer list, copy and
+    /// move (also with an allocator).
+    using base::base;
+
+    /// A map of the elements of `il`.
+    map(std::initializer_list<value_type> il, const Compare& c = Compare(), const Allocator& a = Allocator())
+        : base(il, c, a) {}
+    /// A map of the elements of `il` that uses allocator `a`.
+    map(std::initializer_list<value_type> il, const Allocator& a) : base(il, a) {}
+
+    /// Replaces the contents with the elements of `il`.
+    map& operator=(std::initializer_list<value_type> il) {
+        this->assign_list(il);
+        return *this;
+    }
+
+    /// The value of `k`, inserted value-initialised if the key is new.
+    T& operator[](const Key& k) { return this->try_emplace_impl(k).first->second; }
+    /// The value of `k`, inserted value-initialised (with `k` moved into the
+    /// map) if the key is new.
+    T& operator[](Key&& k) { return this->try_emplace_impl(std::move(k)).first->second; }
+
+    /// The value of `k`. Throws: `kel_std::out_of_range` ("out of range
+    /// error") when the key is not in the map.
+    T& at(const Key& k) {
+        const iterator it = this->find(k);
+        if (it == this->end())
+            kel_throw_out_of_range();
+        return it->second;
+    }
+    /// The value of `k`. Throws: `kel_std::out_of_range` when the key is not
+    /// in the map.
+    const T& at(const Key& k) const {
+        const const_iterator it = this->find(k);
+        if (it == this->end())
+            kel_throw_out_of_range();
+        return it->second;
+    }
+
+    /// Inserts `k` with a value built from `args` unless the key is present;
+    /// nothing is built or moved from then.
+    template <class... Args>
+    std::pair<iterator, bool> try_emplace(const Key& k, Args&&... args) {
+        return this->try_emplace_impl(k, std::forward<Args>(args)...);
+    }
+    /// As above, moving `k` into the map when it is inserted.
+    template <class... Args>
+    std::pair<iterator, bool> try_emplace(Key&& k, Args&&... args) {
+        return this->try_emplace_impl(std::move(k), std::forward<Args>(args)...);
+    }
+    /// As above, with a hint for the position.
+    template <class... Args>
+    iterator try_emplace(const_iterator hint, const Key& k, Args&&... args) {
+        return this->try_emplace_hint_impl(hint, k, std::forward<Args>(args)...);
+    }
+    /// As above, with a hint for the position.
+    template <class... Args>
+    iterator try_emplace(const_iterator hint, Key&& k, Args&&... args) {
+        return this->try_emplace_hint_impl(hint, std::move(k), std::forward<Args>(args)...);
+    }
+
+    /// Inserts `k` with `obj`, or assigns `obj` to the value of `k`.
+    template <class M>
+    std::pair<iterator, bool> insert_or_assign(const Key& k, M&& obj) {
+        return assign_if_present(this->try_emplace_impl(k, std::forward<M>(obj)), std::forward<M>(obj));
+    }
+    /// As above, moving `k` into the map when it is inserted.
+    template <class M>
+    std::pair<iterator, bool> insert_or_assign(Key&& k, M&& obj) {
+        return assign_if_present(this->try_emplace_impl(std::move(k), std::forward<M>(obj)), std::forward<M>(obj));
+    }
+    /// As above, with a hint for the position.
+    template <class M>
+    iterator insert_or_assign(const_iterator hint, const Key& k, M&& obj) {
+        const typename base::size_type old_size = this->size();
+        const iterator it = this->try_emplace_hint_impl(hint, k, std::forward<M>(obj));
+        if (this->size() == old_size)
+            it->second = std::forward<M>(obj);
+        return it;
+    }
+    /// As above, with a hint for the position.
+    template <class M>
+    iterator insert_or_assign(const_iterator hint, Key&& k, M&& obj) {
+        const typename base::size_type old_size = this->size();
+        const iterator it = this->try_emplace_hint_impl(hint, std::move(k), std::forward<M>(obj));
+        if (this->size() == old_size)
+            it->second = std::forward<M>(obj);
+        return it;
+    }
+
+private:
+    // `obj` was not used when the key was present: assign it now.
+    template <class M>
+    static std::pair<iterator, bool> assign_if_present(std::pair<iterator, bool> r, M&& obj) {
+        if (!r.second)
+            r.first->second = std::forward<M>(obj);
+        return r;
+    }
+};
+
+/// An ordered map whose keys may repeat; the drop-in counterpart of
+/// `std::multimap`. Equal keys keep their order of insertion.
+template <class Key, class T, class Compare = std::less<Key>, class Allocator = allocator<std::pair<const Key, T>>>
+class multimap : public detail::map_base<Key, T, Compare, Allocator, true> {
+    typedef detail::map_base<Key, T, Compare, Allocator, true> base;
+
+public:
+    /// Key and mapped value.
+    typedef typename base::value_type value_type;
+
+    /// The constructors of `std::multimap`.
+    using base::base;
+
+    /// A multimap of the elements of `il`.
+    multimap(std::initializer_list<value_type> il, const Compare& c = Compare(), const Allocator& a = Allocator())
+        : base(il, c, a) {}
+    /// A multimap of the elements of `il` that uses allocator `a`.
+    multimap(std::initializer_list<value_type> il, const Allocator& a) : base(il, a) {}
+
+    /// Replaces the contents with the elements of `il`.
+    multimap& operator=(std::initializer_list<value_type> il) {
+        this->assign_list(il);
+        return *this;
+    }
+};
+
+/// Exchanges the contents of two maps; see `map::swap`.
+template <class K, class T, class C, class A>
+void swap(map<K, T, C, A>& a, map<K, T, C, A>& b) noexcept(noexcept(a.swap(b))) {
+    a.swap(b);
+}
+
+/// Exchanges the contents of two multimaps; see `multimap::swap`.
+template <class K, class T, class C, class A>
+void swap(multimap<K, T, C, A>& a, multimap<K, T, C, A>& b) noexcept(noexcept(a.swap(b))) {
+    a.swap(b);
+}
+
+#if defined(__cpp_deduction_guides) && __cpp_deduction_guides >= 201703L
+/// Deduces a map from an iterator range of pairs.
+template <class It, class C = std::less<detail::iter_key_t<It>>, class A = allocator<detail::iter_to_alloc_t<It>>,
+          class = detail::require_guide<It, C, A>>
+map(It, It, C = C(), A = A()) -> map<detail::iter_key_t<It>, detail::iter_mapped_t<It>, C, A>;
+/// Deduces a map from an initializer list of pairs.
+template <class K, class T, class C = std::less<K>, class A = allocator<std::pair<const K, T>>,
+          class = detail::require_guide<const K*, C, A>>
+map(std::initializer_list<std::pair<K, T>>, C = C(), A = A()) -> map<K, T, C, A>;
+/// Deduces a map from an iterator range of pairs and an allocator.
+template <class It, class A, class = detail::require_guide<It, std::less<int>, A>>
+map(It, It, A) -> map<detail::iter_key_t<It>, detail::iter_mapped_t<It>, std::less<detail::iter_key_t<It>>, A>;
+/// Deduces a map from an initializer list of pairs and an allocator.
+template <class K, class T, class A, class = detail::require_guide<const K*, std::less<int>, A>>
+map(std::initializer_list<std::pair<K, T>>, A) -> map<K, T, std::less<K>, A>;
+/// Deduces a map from a map and an allocator.
+template <class K, class T, class C, class A>
+map(const map<K, T, C, A>&, const typename detail::type_identity<A>::type&) -> map<K, T, C, A>;
+/// Deduces a map from a map and an allocator.
+template <class K, class T, class C, class A>
+map(map<K, T, C, A>&&, const typename detail::type_identity<A>::type&) -> map<K, T, C, A>;
+
+/// Deduces a multimap from an iterator range of pairs.
+template <class It, class C = std::less<detail::iter_key_t<It>>, class A = allocator<detail::iter_to_alloc_t<It>>,
+          class = detail::require_guide<It, C, A>>
+multimap(It, It, C = C(), A = A()) -> multimap<detail::iter_key_t<It>, detail::iter_mapped_t<It>, C, A>;
+/// Deduces a multimap from an initializer list of pairs.
+template <class K, class T, class C = std::less<K>, class A = allocator<std::pair<const K, T>>,
+          class = detail::require_guide<const K*, C, A>>
+multimap(std::initializer_list<std::pair<K, T>>, C = C(), A = A()) -> multimap<K, T, C, A>;
+/// Deduces a multimap from an iterator range of pairs and an allocator.
+template <class It, class A, class = detail::require_guide<It, std::less<int>, A>>
+multimap(It, It, A)
+    -> multimap<detail::iter_key_t<It>, detail::iter_mapped_t<It>, std::less<detail::iter_key_t<It>>, A>;
+/// Deduces a multimap from an initializer list of pairs and an allocator.
+template <class K, class T, class A, class = detail::require_guide<const K*, std::less<int>, A>>
+multimap(std::initializer_list<std::pair<K, T>>, A) -> multimap<K, T, std::less<K>, A>;
+/// Deduces a multimap from a multimap and an allocator.
+template <class K, class T, class C, class A>
+multimap(const multimap<K, T, C, A>&, const typename detail::type_identity<A>::type&) -> multimap<K, T, C, A>;
+/// Deduces a multimap from a multimap and an allocator.
+template <class K, class T, class C, class A>
+multimap(multimap<K, T, C, A>&&, const typename detail::type_identity<A>::type&) -> multimap<K, T, C, A>;
+#endif
+
+} // namespace kel_std
+
+#endif // KEL_STD_MAP_H

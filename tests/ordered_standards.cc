@@ -1,0 +1,166 @@
+// Every member of the ordered containers, instantiated in a program that is
+// built as C++11, C++14 and C++20 with the library's strict warnings (the
+// unit tests are C++17). It checks a few results and exits non-zero on a
+// wrong one; building it is most of the test.
+#include <kel_std/map.h>
+#include <kel_std/set.h>
+
+#include <cstdio>
+#if __cplusplus > 201703L
+#include <compare>
+#endif
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+int failures = 0;
+
+void expect(bool ok, const char* what) {
+    if (!ok) {
+        std::printf("FAILED: %s\n", what);
+        ++failures;
+    }
+}
+
+template <class Set>
+void use_set() {
+    typedef typename Set::value_type V;
+    Set s;
+    const Set& cs = s;
+    std::vector<V> values;
+    for (int i = 0; i < 10; ++i)
+        values.push_back(static_cast<V>(i % 7));
+    Set from_range(values.begin(), values.end());
+    Set from_list{3, 1, 2};
+    Set with_compare{std::less<V>(), typename Set::allocator_type()};
+    Set with_alloc{typename Set::allocator_type()};
+    Set copy(from_range);
+    Set copy_alloc(from_range, typename Set::allocator_type());
+    Set moved(std::move(copy));
+    Set moved_alloc(std::move(copy_alloc), typename Set::allocator_type());
+    s = from_list;
+    s = std::move(moved);
+    s = {5, 6};
+    s.insert(1);
+    const V one = 1;
+    s.insert(one);
+    s.insert(s.end(), 2);
+    s.insert(s.begin(), one);
+    s.insert(values.begin(), values.end());
+    s.insert({8, 9});
+    s.emplace(4);
+    s.emplace_hint(s.cend(), 10);
+    expect(s.count(4) >= 1 && s.contains(4) && !cs.contains(99), "set lookups");
+    expect(s.find(4) != s.end() && cs.find(4) != cs.end(), "set find");
+    expect(s.lower_bound(4) != s.upper_bound(4) && cs.lower_bound(4) != cs.upper_bound(4), "set bounds");
+    expect(s.equal_range(4).first == s.lower_bound(4) && cs.equal_range(4).second == cs.upper_bound(4),
+           "set equal_range");
+    typename Set::node_type nh = s.extract(4);
+    expect(!nh.empty() && nh.value() == 4, "set extract");
+    s.insert(std::move(nh));
+    nh = s.extract(s.begin());
+    s.insert(s.end(), std::move(nh));
+    Set other{100, 101};
+    s.merge(other);
+    s.swap(other);
+    swap(s, other);
+    s.erase(s.begin());
+    s.erase(101);
+    s.erase(s.begin(), std::next(s.begin()));
+    kel_std::erase_if(s, [](const V& v) { return v == 9; });
+    for (typename Set::const_reverse_iterator it = cs.rbegin(); it != cs.rend(); ++it)
+        expect(cs.count(*it) != 0, "set reverse iteration");
+    for (typename Set::const_iterator it = s.cbegin(); it != s.cend(); it++)
+        expect(*it != 9, "erase_if");
+    expect(s.key_comp()(1, 2) && s.value_comp()(1, 2), "set observers");
+    expect(s.max_size() > 1000 && s.size() > 0 && !s.empty(), "set capacity");
+    expect(s == s && !(s != s) && !(s < s) && s <= s && !(s > s) && s >= s, "set comparisons");
+#if __cplusplus > 201703L
+    expect(std::compare_three_way()(s, other) < 0 || std::compare_three_way()(s, other) > 0, "three-way comparison");
+#endif
+    expect(s.get_allocator() == typename Set::allocator_type(), "set allocator");
+    s.clear();
+    expect(s.empty() && s.begin() == s.end() && s.rbegin() == s.rend(), "set clear");
+}
+
+template <class Map>
+void use_map_common(Map& m) {
+    typedef typename Map::value_type V;
+    const Map& cm = m;
+    std::vector<std::pair<int, std::string>> values;
+    for (int i = 0; i < 10; ++i)
+        values.push_back(std::make_pair(i % 6, std::string(static_cast<std::size_t>(i), 'x')));
+    Map from_range(values.begin(), values.end());
+    Map from_list{V(1, "a"), V(2, "b")};
+    Map copy(from_range);
+    Map moved(std::move(copy));
+    m = from_list;
+    m = moved;
+    m = {V(7, "seven")};
+    m.insert(V(1, "one"));
+    m.insert(std::make_pair(2, "two"));
+    m.insert(m.end(), std::make_pair(3, std::string("three")));
+    m.insert(m.begin(), V(0, "zero"));
+    m.insert(values.begin(), values.end());
+    m.emplace(4, "four");
+    m.emplace_hint(m.end(), 5, "five");
+    typename Map::iterator it = m.find(4);
+    it->second += "!";
+    m.erase(it);
+    expect(cm.count(2) >= 1 && cm.contains(2) && cm.find(2) != cm.end(), "map lookups");
+    typename Map::node_type nh = m.extract(2);
+    expect(nh.key() == 2 && !nh.mapped().empty(), "map extract");
+    nh.key() = 20;
+    m.insert(std::move(nh));
+    expect(m.value_comp()(V(1, ""), V(2, "")), "map value_comp");
+    kel_std::erase_if(m, [](const V& v) { return v.first == 0; });
+    expect(cm.find(0) == cm.end(), "map erase_if");
+}
+
+} // namespace
+
+int main() {
+    use_set<kel_std::set<int>>();
+    use_set<kel_std::multiset<int>>();
+
+    kel_std::map<int, std::string> m;
+    use_map_common(m);
+    m[30] = "thirty";
+    std::string key = "unused";
+    static_cast<void>(key);
+    int k = 31;
+    m[std::move(k)] = "thirty-one";
+    expect(m.at(30) == "thirty", "map at");
+    const kel_std::map<int, std::string>& cm = m;
+    expect(cm.at(31) == "thirty-one", "const map at");
+    m.try_emplace(40, "forty");
+    m.try_emplace(41, 3u, 'c');
+    int k2 = 42;
+    m.try_emplace(std::move(k2), "forty-two");
+    m.try_emplace(m.end(), 43, "forty-three");
+    m.insert_or_assign(40, "FORTY");
+    m.insert_or_assign(m.end(), 44, "forty-four");
+    kel_std::map<int, std::string>::insert_return_type r = m.insert(m.extract(44));
+    expect(r.inserted && r.position->second == "forty-four", "map node insert");
+    expect(m.at(40) == "FORTY" && m.at(41) == "ccc", "map try_emplace and insert_or_assign");
+    bool thrown = false;
+    try {
+        m.at(-1);
+    } catch (const kel_std::out_of_range&) {
+        thrown = true;
+    }
+    expect(thrown, "map at throws out_of_range");
+
+    kel_std::multimap<int, std::string> mm;
+    use_map_common(mm);
+    mm.merge(m);
+    expect(m.empty() && mm.count(30) == 1, "merge map into multimap");
+
+    if (failures != 0)
+        return 1;
+    std::printf("OK: C++%ld\n", __cplusplus / 100 % 100);
+    return 0;
+}

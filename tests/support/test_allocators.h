@@ -1,0 +1,186 @@
+// Allocators and value types for container tests: a stateful allocator with
+// chosen propagation traits that counts its live blocks and can fail on
+// demand, a fancy-pointer allocator, and values and comparators that throw
+// at the N-th operation.
+#ifndef KEL_STD_TESTS_TEST_ALLOCATORS_H
+#define KEL_STD_TESTS_TEST_ALLOCATORS_H
+
+#include <cstddef>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <type_traits>
+
+namespace kel_test {
+
+// The fault injector: when armed, the countdown-th event throws `injected`.
+struct injected : std::runtime_error {
+    injected() : std::runtime_error("injected failure") {}
+};
+struct faults {
+    static int& countdown() {
+        static int n = 0;
+        return n;
+    }
+    static void arm(int n) { countdown() = n; }
+    static void disarm() { countdown() = 0; }
+    // Called by every operation that may fail.
+    static void tick() {
+        if (countdown() > 0 && --countdown() == 0)
+            throw injected();
+    }
+};
+
+// Blocks of every test_allocator, whatever its type or id.
+inline long& live_blocks() {
+    static long n = 0;
+    return n;
+}
+
+// A stateful allocator: equal when the ids are equal; allocation is a fault
+// point; live blocks are counted.
+template <class T, bool Pocca = false, bool Pocma = false, bool Pocs = false>
+class test_allocator {
+public:
+    typedef T value_type;
+    typedef std::integral_constant<bool, Pocca> propagate_on_container_copy_assignment;
+    typedef std::integral_constant<bool, Pocma> propagate_on_container_move_assignment;
+    typedef std::integral_constant<bool, Pocs> propagate_on_container_swap;
+    template <class U>
+    struct rebind {
+        typedef test_allocator<U, Pocca, Pocma, Pocs> other;
+    };
+
+    int id;
+
+    explicit test_allocator(int i = 0) noexcept : id(i) {}
+    template <class U>
+    test_allocator(const test_allocator<U, Pocca, Pocma, Pocs>& other) noexcept : id(other.id) {}
+
+    T* allocate(std::size_t n) {
+        faults::tick();
+        void* p = std::malloc(n * sizeof(T));
+        if (p == nullptr)
+            throw std::bad_alloc();
+        ++live_blocks();
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, std::size_t) noexcept {
+        --live_blocks();
+        std::free(p);
+    }
+    // Copies of a container get allocator id 0 unless the test says
+    // otherwise, so that the copy's allocator is seen to be chosen here.
+    test_allocator select_on_container_copy_construction() const { return test_allocator(id + 100); }
+
+    template <class U>
+    bool operator==(const test_allocator<U, Pocca, Pocma, Pocs>& other) const noexcept {
+        return id == other.id;
+    }
+    template <class U>
+    bool operator!=(const test_allocator<U, Pocca, Pocma, Pocs>& other) const noexcept {
+        return id != other.id;
+    }
+};
+
+// A pointer of class type: what an allocator may hand out instead of T*.
+template <class T>
+class fancy_ptr {
+public:
+    typedef T element_type;
+    typedef std::ptrdiff_t difference_type;
+    template <class U>
+    using rebind = fancy_ptr<U>;
+
+    fancy_ptr() noexcept : p_(nullptr) {}
+    fancy_ptr(std::nullptr_t) noexcept : p_(nullptr) {}
+    explicit fancy_ptr(T* p) noexcept : p_(p) {}
+    template <class U, class = typename std::enable_if<std::is_convertible<U*, T*>::value>::type>
+    fancy_ptr(const fancy_ptr<U>& other) noexcept : p_(other.get()) {}
+
+    template <class U = T>
+    typename std::enable_if<!std::is_void<U>::value, U&>::type operator*() const noexcept {
+        return *p_;
+    }
+    T* operator->() const noexcept { return p_; }
+    explicit operator bool() const noexcept { return p_ != nullptr; }
+    T* get() const noexcept { return p_; }
+
+    template <class U = T>
+    static fancy_ptr pointer_to(typename std::enable_if<!std::is_void<U>::value, U>::type& r) noexcept {
+        return fancy_ptr(std::addressof(r));
+    }
+
+    friend bool operator==(const fancy_ptr& a, const fancy_ptr& b) noexcept { return a.p_ == b.p_; }
+    friend bool operator!=(const fancy_ptr& a, const fancy_ptr& b) noexcept { return a.p_ != b.p_; }
+
+private:
+    T* p_;
+};
+
+// An allocator whose pointer is a fancy_ptr; counts live blocks too.
+template <class T>
+class fancy_allocator {
+public:
+    typedef T value_type;
+    typedef fancy_ptr<T> pointer;
+
+    fancy_allocator() noexcept {}
+    template <class U>
+    fancy_allocator(const fancy_allocator<U>&) noexcept {}
+
+    pointer allocate(std::size_t n) {
+        void* p = std::malloc(n * sizeof(T));
+        if (p == nullptr)
+            throw std::bad_alloc();
+        ++live_blocks();
+        return pointer(static_cast<T*>(p));
+    }
+    void deallocate(pointer p, std::size_t) noexcept {
+        --live_blocks();
+        std::free(p.get());
+    }
+    template <class U>
+    bool operator==(const fancy_allocator<U>&) const noexcept {
+        return true;
+    }
+    template <class U>
+    bool operator!=(const fancy_allocator<U>&) const noexcept {
+        return false;
+    }
+};
+
+// A value whose copies and moves are fault points.
+struct fragile {
+    int key;
+    int payload;
+
+    fragile(int k = 0, int p = 0) : key(k), payload(p) {}
+    fragile(const fragile& other) : key(other.key), payload(other.payload) { faults::tick(); }
+    fragile(fragile&& other) : key(other.key), payload(other.payload) { faults::tick(); }
+    fragile& operator=(const fragile& other) {
+        faults::tick();
+        key = other.key;
+        payload = other.payload;
+        return *this;
+    }
+    friend bool operator==(const fragile& a, const fragile& b) { return a.key == b.key && a.payload == b.payload; }
+    friend bool operator<(const fragile& a, const fragile& b) { return a.key < b.key; }
+};
+
+// A comparator whose calls are fault points.
+struct fragile_less {
+    template <class A, class B>
+    bool operator()(const A& a, const B& b) const {
+        faults::tick();
+        return key(a) < key(b);
+    }
+    static int key(const fragile& f) { return f.key; }
+    static int key(int k) { return k; }
+};
+
+} // namespace kel_test
+
+#endif
