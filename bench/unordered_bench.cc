@@ -3,14 +3,21 @@
 //
 // Names are "<operation>_<keys>/<implementation>/<N>", with keys "int"
 // (random 32-bit integers), "str8" and "str32" (random strings of 8 and 32
-// letters, std::string in both containers) and "set_int" (a set of random
-// integers). Times are per element operation. Both containers use their
+// letters) and "set_int" (a set of random integers). Times are per element
+// operation. Implementations: "libstdc++" (std::unordered_map or
+// std::unordered_set, std::string keys), "kel_std" (the kel_std container
+// with the same keys, std::string for strings), and for strings
+// "kel_string" (kel_std::unordered_map with kel_std::string keys of the same
+// texts, hashed by kel_std::hash<kel_std::string>). Each container uses its
 // default allocator (kel_std::allocator, which zero-fills every block, and
-// std::allocator) and the same hash function (kel_std::hash is std::hash).
+// std::allocator); for int and std::string keys both use the same hash
+// function (kel_std::hash is std::hash).
 //
 // The iteration benchmark also reports the heap bytes per element of the
 // built container (glibc's mallinfo2: block sizes with malloc's own
 // overhead, bucket arrays included).
+#include <kel_std/basic_string.h>
+#include <kel_std/hash.h>
 #include <kel_std/unordered_map.h>
 #include <kel_std/unordered_set.h>
 
@@ -57,6 +64,12 @@ std::string make_key<std::string>(std::mt19937_64& rng, std::size_t length) {
     return random_word(rng, length);
 }
 
+template <>
+kel_std::string make_key<kel_std::string>(std::mt19937_64& rng, std::size_t length) {
+    const std::string s = random_word(rng, length);
+    return kel_std::string(s.data(), static_cast<unsigned int>(s.size()));
+}
+
 template <class Key, std::size_t Length>
 const key_sets<Key>& keys(std::size_t n) {
     static std::map<std::size_t, key_sets<Key>> cache;
@@ -97,6 +110,9 @@ long weigh(const K& k) {
     return static_cast<long>(k);
 }
 long weigh(const std::string& s) {
+    return static_cast<long>(s.size());
+}
+long weigh(const kel_std::string& s) {
     return static_cast<long>(s.size());
 }
 template <class K, class T>
@@ -184,6 +200,7 @@ typedef kel_std::unordered_map<int, int> kel_int;
 typedef std::unordered_map<int, int> std_int;
 typedef kel_std::unordered_map<std::string, int> kel_str;
 typedef std::unordered_map<std::string, int> std_str;
+typedef kel_std::unordered_map<kel_std::string, int> kel_kstr;
 typedef kel_std::unordered_set<int> kel_set;
 typedef std::unordered_set<int> std_set;
 
@@ -211,10 +228,33 @@ void sizes(benchmark::internal::Benchmark* b) {
     BENCHMARK_TEMPLATE(iterate, kel_type, Key, Length)->Name("iterate_" keys_name "/kel_std")->Apply(sizes);           \
     BENCHMARK_TEMPLATE(iterate, std_type, Key, Length)->Name("iterate_" keys_name "/libstdc++")->Apply(sizes)
 
+// The kel_std container with kel_std::string keys, beside the rows above.
+#define KEL_HASH_KSTR(keys_name, Length)                                                                               \
+    BENCHMARK_TEMPLATE(insert, kel_kstr, kel_std::string, Length, false)                                               \
+        ->Name("insert_" keys_name "/kel_string")                                                                      \
+        ->Apply(sizes);                                                                                                \
+    BENCHMARK_TEMPLATE(insert, kel_kstr, kel_std::string, Length, true)                                                \
+        ->Name("insert_reserved_" keys_name "/kel_string")                                                             \
+        ->Apply(sizes);                                                                                                \
+    BENCHMARK_TEMPLATE(lookup, kel_kstr, kel_std::string, Length, true)                                                \
+        ->Name("lookup_hit_" keys_name "/kel_string")                                                                  \
+        ->Apply(sizes);                                                                                                \
+    BENCHMARK_TEMPLATE(lookup, kel_kstr, kel_std::string, Length, false)                                               \
+        ->Name("lookup_miss_" keys_name "/kel_string")                                                                 \
+        ->Apply(sizes);                                                                                                \
+    BENCHMARK_TEMPLATE(erase, kel_kstr, kel_std::string, Length)                                                       \
+        ->Name("erase_" keys_name "/kel_string")                                                                       \
+        ->Apply(sizes);                                                                                                \
+    BENCHMARK_TEMPLATE(iterate, kel_kstr, kel_std::string, Length)                                                     \
+        ->Name("iterate_" keys_name "/kel_string")                                                                     \
+        ->Apply(sizes)
+
 KEL_HASH_KEYS("int", kel_int, std_int, int, 0);
 KEL_HASH_KEYS("str8", kel_str, std_str, std::string, 8);
 KEL_HASH_KEYS("str32", kel_str, std_str, std::string, 32);
 KEL_HASH_KEYS("set_int", kel_set, std_set, int, 0);
+KEL_HASH_KSTR("str8", 8);
+KEL_HASH_KSTR("str32", 32);
 
 } // namespace
 

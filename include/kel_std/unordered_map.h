@@ -32,8 +32,8 @@ namespace detail {
 // insertion of anything a value can be made from, and erasure through a
 // mutable iterator.
 template <class Key, class T, class Hash, class Pred, class Alloc, bool Multi>
-class hash_map_base : public hash_table<Key, std::pair<const Key, T>, hash_first_key, Hash, Pred, Alloc, Multi> {
-    typedef hash_table<Key, std::pair<const Key, T>, hash_first_key, Hash, Pred, Alloc, Multi> base;
+class hash_map_base : public hash_table<Key, std::pair<const Key, T>, first_key, Hash, Pred, Alloc, Multi> {
+    typedef hash_table<Key, std::pair<const Key, T>, first_key, Hash, Pred, Alloc, Multi> base;
     typedef typename std::conditional<Multi, typename base::iterator, std::pair<typename base::iterator, bool>>::type
         single_insert_result;
 
@@ -232,10 +232,10 @@ void swap(unordered_multimap<K, T, H, E, A>& a, unordered_multimap<K, T, H, E, A
 
 #if defined(__cpp_deduction_guides) && __cpp_deduction_guides >= 201703L
 /// Deduces a map from an iterator range of pairs.
-template <class It, class H = hash<detail::hash_iter_key_t<It>>, class P = std::equal_to<detail::hash_iter_key_t<It>>,
-          class A = allocator<detail::hash_iter_pair_t<It>>, class = detail::hash_require_guide<It, H, P, A>>
+template <class It, class H = hash<detail::iter_key_t<It>>, class P = std::equal_to<detail::iter_key_t<It>>,
+          class A = allocator<detail::iter_to_alloc_t<It>>, class = detail::hash_require_guide<It, H, P, A>>
 unordered_map(It, It, std::size_t = 0, H = H(), P = P(), A = A())
-    -> unordered_map<detail::hash_iter_key_t<It>, detail::hash_iter_mapped_t<It>, H, P, A>;
+    -> unordered_map<detail::iter_key_t<It>, detail::iter_mapped_t<It>, H, P, A>;
 /// Deduces a map from an initializer list of pairs.
 template <class K, class T, class H = hash<K>, class P = std::equal_to<K>, class A = allocator<std::pair<const K, T>>,
           class = detail::hash_require_guide<const K*, H, P, A>>
@@ -244,12 +244,12 @@ unordered_map(std::initializer_list<std::pair<K, T>>, std::size_t = 0, H = H(), 
 /// Deduces a map from an iterator range of pairs and an allocator.
 template <class It, class A, class = detail::hash_require_guide<It, hash<int>, std::equal_to<int>, A>>
 unordered_map(It, It, std::size_t, A)
-    -> unordered_map<detail::hash_iter_key_t<It>, detail::hash_iter_mapped_t<It>, hash<detail::hash_iter_key_t<It>>,
-                     std::equal_to<detail::hash_iter_key_t<It>>, A>;
+    -> unordered_map<detail::iter_key_t<It>, detail::iter_mapped_t<It>, hash<detail::iter_key_t<It>>,
+                     std::equal_to<detail::iter_key_t<It>>, A>;
 /// Deduces a map from an iterator range of pairs, a hash and an allocator.
 template <class It, class H, class A, class = detail::hash_require_guide<It, H, std::equal_to<int>, A>>
-unordered_map(It, It, std::size_t, H, A) -> unordered_map<detail::hash_iter_key_t<It>, detail::hash_iter_mapped_t<It>,
-                                                          H, std::equal_to<detail::hash_iter_key_t<It>>, A>;
+unordered_map(It, It, std::size_t, H, A)
+    -> unordered_map<detail::iter_key_t<It>, detail::iter_mapped_t<It>, H, std::equal_to<detail::iter_key_t<It>>, A>;
 /// Deduces a map from an initializer list of pairs and an allocator.
 template <class K, class T, class A, class = detail::hash_require_guide<const K*, hash<int>, std::equal_to<int>, A>>
 unordered_map(std::initializer_list<std::pair<K, T>>, std::size_t, A)
@@ -259,10 +259,10 @@ template <class K, class T, class H, class A, class = detail::hash_require_guide
 unordered_map(std::initializer_list<std::pair<K, T>>, std::size_t, H, A) -> unordered_map<K, T, H, std::equal_to<K>, A>;
 
 /// Deduces a multimap from an iterator range of pairs.
-template <class It, class H = hash<detail::hash_iter_key_t<It>>, class P = std::equal_to<detail::hash_iter_key_t<It>>,
-          class A = allocator<detail::hash_iter_pair_t<It>>, class = detail::hash_require_guide<It, H, P, A>>
+template <class It, class H = hash<detail::iter_key_t<It>>, class P = std::equal_to<detail::iter_key_t<It>>,
+          class A = allocator<detail::iter_to_alloc_t<It>>, class = detail::hash_require_guide<It, H, P, A>>
 unordered_multimap(It, It, std::size_t = 0, H = H(), P = P(), A = A())
-    -> unordered_multimap<detail::hash_iter_key_t<It>, detail::hash_iter_mapped_t<It>, H, P, A>;
+    -> unordered_multimap<detail::iter_key_t<It>, detail::iter_mapped_t<It>, H, P, A>;
 /// Deduces a multimap from an initializer list of pairs.
 template <class K, class T, class H = hash<K>, class P = std::equal_to<K>, class A = allocator<std::pair<const K, T>>,
           class = detail::hash_require_guide<const K*, H, P, A>>
@@ -271,14 +271,13 @@ unordered_multimap(std::initializer_list<std::pair<K, T>>, std::size_t = 0, H = 
 /// Deduces a multimap from an iterator range of pairs and an allocator.
 template <class It, class A, class = detail::hash_require_guide<It, hash<int>, std::equal_to<int>, A>>
 unordered_multimap(It, It, std::size_t, A)
-    -> unordered_multimap<detail::hash_iter_key_t<It>, detail::hash_iter_mapped_t<It>,
-                          hash<detail::hash_iter_key_t<It>>, std::equal_to<detail::hash_iter_key_t<It>>, A>;
+    -> unordered_multimap<detail::iter_key_t<It>, detail::iter_mapped_t<It>, hash<detail::iter_key_t<It>>,
+                          std::equal_to<detail::iter_key_t<It>>, A>;
 /// Deduces a multimap from an iterator range of pairs, a hash and an
 /// allocator.
 template <class It, class H, class A, class = detail::hash_require_guide<It, H, std::equal_to<int>, A>>
-unordered_multimap(It, It, std::size_t, H, A)
-    -> unordered_multimap<detail::hash_iter_key_t<It>, detail::hash_iter_mapped_t<It>, H,
-                          std::equal_to<detail::hash_iter_key_t<It>>, A>;
+unordered_multimap(It, It, std::size_t, H, A) -> unordered_multimap<detail::iter_key_t<It>, detail::iter_mapped_t<It>,
+                                                                    H, std::equal_to<detail::iter_key_t<It>>, A>;
 /// Deduces a multimap from an initializer list of pairs and an allocator.
 template <class K, class T, class A, class = detail::hash_require_guide<const K*, hash<int>, std::equal_to<int>, A>>
 unordered_multimap(std::initializer_list<std::pair<K, T>>, std::size_t, A)

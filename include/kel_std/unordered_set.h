@@ -68,8 +68,8 @@ namespace kel_std {
 /// A hashed set of unique keys; the drop-in counterpart of
 /// `std::unordered_set`.
 template <class Key, class Hash = hash<Key>, class KeyEqual = std::equal_to<Key>, class Allocator = allocator<Key>>
-class unordered_set : public detail::hash_table<Key, Key, detail::hash_identity_key, Hash, KeyEqual, Allocator, false> {
-    typedef detail::hash_table<Key, Key, detail::hash_identity_key, Hash, KeyEqual, Allocator, false> base;
+class unordered_set : public detail::hash_table<Key, Key, detail::identity_key, Hash, KeyEqual, Allocator, false> {
+    typedef detail::hash_table<Key, Key, detail::identity_key, Hash, KeyEqual, Allocator, false> base;
 
 public:
     /// Counts of elements and buckets.
@@ -101,9 +101,8 @@ public:
 /// A hashed set whose keys may repeat; the drop-in counterpart of
 /// `std::unordered_multiset`. Equal keys are adjacent.
 template <class Key, class Hash = hash<Key>, class KeyEqual = std::equal_to<Key>, class Allocator = allocator<Key>>
-class unordered_multiset
-    : public detail::hash_table<Key, Key, detail::hash_identity_key, Hash, KeyEqual, Allocator, true> {
-    typedef detail::hash_table<Key, Key, detail::hash_identity_key, Hash, KeyEqual, Allocator, true> base;
+class unordered_multiset : public detail::hash_table<Key, Key, detail::identity_key, Hash, KeyEqual, Allocator, true> {
+    typedef detail::hash_table<Key, Key, detail::identity_key, Hash, KeyEqual, Allocator, true> base;
 
 public:
     /// Counts of elements and buckets.
@@ -144,24 +143,21 @@ void swap(unordered_multiset<K, H, E, A>& a, unordered_multiset<K, H, E, A>& b) 
 
 #if defined(__cpp_deduction_guides) && __cpp_deduction_guides >= 201703L
 /// Deduces a set from an iterator range.
-template <class It, class H = hash<detail::hash_iter_value_t<It>>,
-          class P = std::equal_to<detail::hash_iter_value_t<It>>, class A = allocator<detail::hash_iter_value_t<It>>,
-          class = detail::hash_require_guide<It, H, P, A>>
-unordered_set(It, It, std::size_t = 0, H = H(), P = P(), A = A())
-    -> unordered_set<detail::hash_iter_value_t<It>, H, P, A>;
+template <class It, class H = hash<detail::iter_value_t<It>>, class P = std::equal_to<detail::iter_value_t<It>>,
+          class A = allocator<detail::iter_value_t<It>>, class = detail::hash_require_guide<It, H, P, A>>
+unordered_set(It, It, std::size_t = 0, H = H(), P = P(), A = A()) -> unordered_set<detail::iter_value_t<It>, H, P, A>;
 /// Deduces a set from an initializer list.
 template <class T, class H = hash<T>, class P = std::equal_to<T>, class A = allocator<T>,
           class = detail::hash_require_guide<const T*, H, P, A>>
 unordered_set(std::initializer_list<T>, std::size_t = 0, H = H(), P = P(), A = A()) -> unordered_set<T, H, P, A>;
 /// Deduces a set from an iterator range and an allocator.
 template <class It, class A, class = detail::hash_require_guide<It, hash<int>, std::equal_to<int>, A>>
-unordered_set(It, It, std::size_t, A)
-    -> unordered_set<detail::hash_iter_value_t<It>, hash<detail::hash_iter_value_t<It>>,
-                     std::equal_to<detail::hash_iter_value_t<It>>, A>;
+unordered_set(It, It, std::size_t, A) -> unordered_set<detail::iter_value_t<It>, hash<detail::iter_value_t<It>>,
+                                                       std::equal_to<detail::iter_value_t<It>>, A>;
 /// Deduces a set from an iterator range, a hash and an allocator.
 template <class It, class H, class A, class = detail::hash_require_guide<It, H, std::equal_to<int>, A>>
 unordered_set(It, It, std::size_t, H, A)
-    -> unordered_set<detail::hash_iter_value_t<It>, H, std::equal_to<detail::hash_iter_value_t<It>>, A>;
+    -> unordered_set<detail::iter_value_t<It>, H, std::equal_to<detail::iter_value_t<It>>, A>;
 /// Deduces a set from an initializer list and an allocator.
 template <class T, class A, class = detail::hash_require_guide<const T*, hash<int>, std::equal_to<int>, A>>
 unordered_set(std::initializer_list<T>, std::size_t, A) -> unordered_set<T, hash<T>, std::equal_to<T>, A>;
@@ -170,11 +166,10 @@ template <class T, class H, class A, class = detail::hash_require_guide<const T*
 unordered_set(std::initializer_list<T>, std::size_t, H, A) -> unordered_set<T, H, std::equal_to<T>, A>;
 
 /// Deduces a multiset from an iterator range.
-template <class It, class H = hash<detail::hash_iter_value_t<It>>,
-          class P = std::equal_to<detail::hash_iter_value_t<It>>, class A = allocator<detail::hash_iter_value_t<It>>,
-          class = detail::hash_require_guide<It, H, P, A>>
+template <class It, class H = hash<detail::iter_value_t<It>>, class P = std::equal_to<detail::iter_value_t<It>>,
+          class A = allocator<detail::iter_value_t<It>>, class = detail::hash_require_guide<It, H, P, A>>
 unordered_multiset(It, It, std::size_t = 0, H = H(), P = P(), A = A())
-    -> unordered_multiset<detail::hash_iter_value_t<It>, H, P, A>;
+    -> unordered_multiset<detail::iter_value_t<It>, H, P, A>;
 /// Deduces a multiset from an initializer list.
 template <class T, class H = hash<T>, class P = std::equal_to<T>, class A = allocator<T>,
           class = detail::hash_require_guide<const T*, H, P, A>>
@@ -183,12 +178,12 @@ unordered_multiset(std::initializer_list<T>, std::size_t = 0, H = H(), P = P(), 
 /// Deduces a multiset from an iterator range and an allocator.
 template <class It, class A, class = detail::hash_require_guide<It, hash<int>, std::equal_to<int>, A>>
 unordered_multiset(It, It, std::size_t, A)
-    -> unordered_multiset<detail::hash_iter_value_t<It>, hash<detail::hash_iter_value_t<It>>,
-                          std::equal_to<detail::hash_iter_value_t<It>>, A>;
+    -> unordered_multiset<detail::iter_value_t<It>, hash<detail::iter_value_t<It>>,
+                          std::equal_to<detail::iter_value_t<It>>, A>;
 /// Deduces a multiset from an iterator range, a hash and an allocator.
 template <class It, class H, class A, class = detail::hash_require_guide<It, H, std::equal_to<int>, A>>
 unordered_multiset(It, It, std::size_t, H, A)
-    -> unordered_multiset<detail::hash_iter_value_t<It>, H, std::equal_to<detail::hash_iter_value_t<It>>, A>;
+    -> unordered_multiset<detail::iter_value_t<It>, H, std::equal_to<detail::iter_value_t<It>>, A>;
 /// Deduces a multiset from an initializer list and an allocator.
 template <class T, class A, class = detail::hash_require_guide<const T*, hash<int>, std::equal_to<int>, A>>
 unordered_multiset(std::initializer_list<T>, std::size_t, A) -> unordered_multiset<T, hash<T>, std::equal_to<T>, A>;

@@ -34,6 +34,7 @@
 
 #include <kel_std/allocator.h>
 #include <kel_std/config.h>
+#include <kel_std/detail/container_util.h>
 #include <kel_std/detail/node_alloc.h>
 #include <kel_std/detail/node_handle.h>
 
@@ -295,44 +296,6 @@ public:
     hash_link* node_;
 };
 
-/// Keys of sets: the value itself.
-struct hash_identity_key {
-    template <class V>
-    static const V& get(const V& v) noexcept {
-        return v;
-    }
-};
-
-/// Keys of maps: the pair's first member.
-struct hash_first_key {
-    template <class P>
-    static const typename P::first_type& get(const P& v) noexcept {
-        return v.first;
-    }
-};
-
-/// Holds a hasher, an equality or an allocator; empty ones take no space.
-template <class T, int Tag, bool Empty = std::is_empty<T>::value && !__is_final(T)>
-class hash_box {
-public:
-    hash_box() : value_() {}
-    explicit hash_box(const T& v) : value_(v) {}
-    T& get() noexcept { return value_; }
-    const T& get() const noexcept { return value_; }
-
-private:
-    T value_;
-};
-
-template <class T, int Tag>
-class hash_box<T, Tag, true> : private T {
-public:
-    hash_box() : T() {}
-    explicit hash_box(const T& v) : T(v) {}
-    T& get() noexcept { return *this; }
-    const T& get() const noexcept { return *this; }
-};
-
 /// Whether an allocator is known to hand out zero-filled memory, so that a
 /// new bucket array need not be cleared a second time.
 template <class A>
@@ -340,44 +303,13 @@ struct hash_zeroing_allocator : std::false_type {};
 template <class T>
 struct hash_zeroing_allocator<allocator<T>> : std::true_type {};
 
-/// Detects an input iterator, to keep the range constructors away from other
-/// argument types.
-template <class It>
-struct hash_is_input_iterator {
-    template <class I>
-    static std::true_type test(typename std::iterator_traits<I>::iterator_category*);
-    template <class I>
-    static std::false_type test(...);
-    static const bool value = decltype(test<It>(nullptr))::value;
-};
-
-// Helpers of the deduction guides: the element types of an iterator, and
-// whether a type qualifies as an allocator.
-template <class It>
-using hash_iter_value_t = typename std::iterator_traits<It>::value_type;
-template <class It>
-using hash_iter_key_t = typename std::remove_const<typename hash_iter_value_t<It>::first_type>::type;
-template <class It>
-using hash_iter_mapped_t = typename hash_iter_value_t<It>::second_type;
-template <class It>
-using hash_iter_pair_t = std::pair<const hash_iter_key_t<It>, hash_iter_mapped_t<It>>;
-
-template <class A>
-struct hash_is_allocator {
-    template <class B>
-    static std::true_type test(typename B::value_type*, decltype(std::declval<B&>().allocate(std::size_t(1)))*);
-    template <class B>
-    static std::false_type test(...);
-    static const bool value = decltype(test<A>(nullptr, nullptr))::value;
-};
-
 // A deduction guide applies to an input iterator, a hash that is neither an
 // integer nor an allocator, an equality that is not an allocator, and an
 // allocator.
 template <class It, class H, class P, class A>
-using hash_require_guide = typename std::enable_if<hash_is_input_iterator<It>::value && !std::is_integral<H>::value &&
-                                                   !hash_is_allocator<H>::value && !hash_is_allocator<P>::value &&
-                                                   hash_is_allocator<A>::value>::type;
+using hash_require_guide =
+    typename std::enable_if<is_input_iterator<It>::value && !std::is_integral<H>::value && !is_allocator<H>::value &&
+                            !is_allocator<P>::value && is_allocator<A>::value>::type;
 
 /// Whether both the hasher and the equality are transparent, which enables
 /// lookups by any type they accept.
@@ -390,28 +322,6 @@ struct hash_transparent : std::false_type {};
 template <class H, class P>
 struct hash_transparent<H, P, typename hash_void<typename H::is_transparent, typename P::is_transparent>::type>
     : std::true_type {};
-
-template <class T>
-void hash_swap_adl(T& a, T& b) noexcept(noexcept(std::swap(a, b))) {
-    using std::swap;
-    swap(a, b);
-}
-
-/// A value as the source of a copy or, for Move, of a move.
-template <bool Move>
-struct hash_value_cast {
-    template <class V>
-    static const V& get(V& v) noexcept {
-        return v;
-    }
-};
-template <>
-struct hash_value_cast<true> {
-    template <class V>
-    static V&& get(V& v) noexcept {
-        return std::move(v);
-    }
-};
 
 struct hash_table_inspector;
 
@@ -428,7 +338,7 @@ class hash_table {
     typedef typename std::allocator_traits<Alloc>::template rebind_alloc<hash_slot> slot_allocator;
     typedef std::allocator_traits<slot_allocator> slot_traits;
     typedef node_holder<Alloc, node> holder;
-    static const bool is_set = std::is_same<KeyOfValue, hash_identity_key>::value;
+    static const bool is_set = std::is_same<KeyOfValue, identity_key>::value;
 
     template <class, class, class, class, class, class, bool>
     friend class hash_table;
@@ -478,10 +388,10 @@ private:
         }
     };
 
-    struct impl : hash_box<Hash, 0>, hash_box<Pred, 1>, hash_box<node_allocator, 2>, state {
-        impl() : hash_box<Hash, 0>(), hash_box<Pred, 1>(), hash_box<node_allocator, 2>() { init(); }
+    struct impl : ebo_box<Hash, 0>, ebo_box<Pred, 1>, ebo_box<node_allocator, 2>, state {
+        impl() : ebo_box<Hash, 0>(), ebo_box<Pred, 1>(), ebo_box<node_allocator, 2>() { init(); }
         impl(const Hash& h, const Pred& p, const node_allocator& a)
-            : hash_box<Hash, 0>(h), hash_box<Pred, 1>(p), hash_box<node_allocator, 2>(a) {
+            : ebo_box<Hash, 0>(h), ebo_box<Pred, 1>(p), ebo_box<node_allocator, 2>(a) {
             init();
         }
         void init() noexcept {
@@ -498,12 +408,12 @@ private:
         return &bucket;
     }
 
-    Hash& hash_ref() noexcept { return impl_.hash_box<Hash, 0>::get(); }
-    const Hash& hash_ref() const noexcept { return impl_.hash_box<Hash, 0>::get(); }
-    Pred& eq_ref() noexcept { return impl_.hash_box<Pred, 1>::get(); }
-    const Pred& eq_ref() const noexcept { return impl_.hash_box<Pred, 1>::get(); }
-    node_allocator& node_alloc_ref() noexcept { return impl_.hash_box<node_allocator, 2>::get(); }
-    const node_allocator& node_alloc_ref() const noexcept { return impl_.hash_box<node_allocator, 2>::get(); }
+    Hash& hash_ref() noexcept { return impl_.ebo_box<Hash, 0>::get(); }
+    const Hash& hash_ref() const noexcept { return impl_.ebo_box<Hash, 0>::get(); }
+    Pred& eq_ref() noexcept { return impl_.ebo_box<Pred, 1>::get(); }
+    const Pred& eq_ref() const noexcept { return impl_.ebo_box<Pred, 1>::get(); }
+    node_allocator& node_alloc_ref() noexcept { return impl_.ebo_box<node_allocator, 2>::get(); }
+    const node_allocator& node_alloc_ref() const noexcept { return impl_.ebo_box<node_allocator, 2>::get(); }
 
     static const Key& key_of(const hash_link* n) noexcept {
         return KeyOfValue::get(static_cast<const node*>(n)->value_);
@@ -544,20 +454,20 @@ public:
 
     explicit hash_table(const Alloc& a) : impl_(Hash(), Pred(), node_allocator(a)) {}
 
-    template <class InputIt, class = typename std::enable_if<hash_is_input_iterator<InputIt>::value>::type>
+    template <class InputIt, class = typename std::enable_if<is_input_iterator<InputIt>::value>::type>
     hash_table(InputIt first, InputIt last, size_type bucket_count = 0, const Hash& h = Hash(), const Pred& p = Pred(),
                const Alloc& a = Alloc())
         : impl_(h, p, node_allocator(a)) {
         construct_range(first, last, bucket_count);
     }
 
-    template <class InputIt, class = typename std::enable_if<hash_is_input_iterator<InputIt>::value>::type>
+    template <class InputIt, class = typename std::enable_if<is_input_iterator<InputIt>::value>::type>
     hash_table(InputIt first, InputIt last, size_type bucket_count, const Alloc& a)
         : impl_(Hash(), Pred(), node_allocator(a)) {
         construct_range(first, last, bucket_count);
     }
 
-    template <class InputIt, class = typename std::enable_if<hash_is_input_iterator<InputIt>::value>::type>
+    template <class InputIt, class = typename std::enable_if<is_input_iterator<InputIt>::value>::type>
     hash_table(InputIt first, InputIt last, size_type bucket_count, const Hash& h, const Alloc& a)
         : impl_(h, Pred(), node_allocator(a)) {
         construct_range(first, last, bucket_count);
@@ -813,16 +723,15 @@ public:
 
     /// Exchanges contents, hashers, equalities and (as the allocator's traits
     /// ask) allocators in constant time; iterators follow their elements.
-    void
-    swap(hash_table& other) noexcept(noexcept(hash_swap_adl(std::declval<Hash&>(), std::declval<Hash&>())) && noexcept(
-        hash_swap_adl(std::declval<Pred&>(), std::declval<Pred&>()))) {
+    void swap(hash_table& other) noexcept(noexcept(swap_adl(std::declval<Hash&>(), std::declval<Hash&>())) && noexcept(
+        swap_adl(std::declval<Pred&>(), std::declval<Pred&>()))) {
         if (this == &other)
             return;
         typedef typename node_traits::propagate_on_container_swap pocs;
         // Without propagation the standard requires equal allocators.
         KEL_STD_ASSERT(pocs::value || node_alloc_ref() == other.node_alloc_ref());
-        hash_swap_adl(hash_ref(), other.hash_ref());
-        hash_swap_adl(eq_ref(), other.eq_ref());
+        swap_adl(hash_ref(), other.hash_ref());
+        swap_adl(eq_ref(), other.eq_ref());
         const state tmp = impl_;
         static_cast<state&>(impl_) = other.impl_;
         static_cast<state&>(other.impl_) = tmp;
@@ -1369,7 +1278,7 @@ private:
                 hash_link** tail = &impl_.buckets[b].head;
                 for (hash_link* x = other.impl_.buckets[b].head; x != nullptr; x = x->next) {
                     node* const n =
-                        node_alloc_type::create(node_alloc_ref(), hash_value_cast<Move>::get(as_node(x)->value_));
+                        node_alloc_type::create(node_alloc_ref(), value_cast<Move>::get(as_node(x)->value_));
                     n->hash = x->hash;
                     n->next = nullptr;
                     if (tail == &impl_.buckets[b].head)
