@@ -6,6 +6,7 @@
 #include "support/recording_manager.h"
 #include "support/unordered_harness.h"
 
+#include <kel_std/basic_string.h>
 #include <kel_std/detail/hash_table_check.h>
 #include <kel_std/errors.h>
 #include <kel_std/unordered_map.h>
@@ -64,6 +65,12 @@ template <>
 std::string key_from<std::string>(int i) {
     // Some keys beyond the short-string buffer, so that copies allocate.
     return "key-" + std::to_string(i) + (i % 3 == 0 ? std::string(24, static_cast<char>('a' + i % 26)) : "");
+}
+
+template <>
+kel_std::string key_from<kel_std::string>(int i) {
+    const std::string s = key_from<std::string>(i);
+    return kel_std::string(s.data(), static_cast<unsigned int>(s.size()));
 }
 
 template <class V>
@@ -413,6 +420,31 @@ TEST(unordered_differential, map_against_std) {
 TEST(unordered_differential, multimap_against_std) {
     run_differential<kmultimap<int>, std::unordered_multimap<int, int>>("multimap<int>");
     run_differential<kmultimap<std::string>, std::unordered_multimap<std::string, int>>("multimap<string>");
+}
+TEST(unordered_differential, library_string_keys_against_std) {
+    run_differential<kmap<kel_std::string>, std::unordered_map<kel_std::string, int>>("map<kel_std::string>");
+    run_differential<kmultiset<kel_std::string>, std::unordered_multiset<kel_std::string>>("multiset<kel_std::string>");
+}
+
+// The default hash of the library's string is transparent: with a
+// transparent equality, C strings, std::strings and string views find
+// kel_std::string keys without building one.
+TEST(unordered_interface, library_string_keys_found_by_other_text_types) {
+    kel_test::recording_manager manager;
+    typedef kel_std::allocator<std::pair<const kel_std::string, int>> alloc;
+    kel_std::unordered_map<kel_std::string, int, kel_std::hash<kel_std::string>, std::equal_to<>, alloc> m{
+        alloc(&manager)};
+    for (int i = 0; i < 200; ++i)
+        m.emplace(key_from<kel_std::string>(i), i);
+    EXPECT_EQ(m[key_from<kel_std::string>(7)], 7);
+    const std::size_t calls = manager.calls.size();
+    const std::string text = key_from<std::string>(42);
+    EXPECT_EQ(m.find(text.c_str())->second, 42);
+    EXPECT_EQ(m.count(text), 1u);
+    EXPECT_TRUE(m.contains(std::string_view(text)));
+    EXPECT_FALSE(m.contains("absent"));
+    EXPECT_EQ(manager.calls.size(), calls) << "a lookup built a kel_std::string";
+    EXPECT_EQ(hash_table_inspector::check(m), "");
 }
 
 // ---- guarantees ----
