@@ -1013,8 +1013,15 @@ TEST(unordered_interface, node_handles_move_between_kinds_without_allocating) {
     ASSERT_FALSE(r.node.empty());
     EXPECT_EQ(r.node.key(), 7);
     EXPECT_EQ(r.node.mapped(), 7);
-    // Merge between a multimap and a map: only new keys move.
     mm.insert(std::move(r.node));
+    // With a hint, a node whose key is present stays in the handle.
+    auto back = mm.extract(7);
+    EXPECT_EQ(m.insert(m.cbegin(), std::move(back))->second, 70);
+    ASSERT_FALSE(back.empty()) << "the hinted insert destroyed the node";
+    EXPECT_EQ(back.mapped(), 7);
+    mm.insert(mm.cend(), std::move(back));
+    EXPECT_TRUE(back.empty());
+    // Merge between a multimap and a map: only new keys move.
     m.merge(mm);
     EXPECT_EQ(m.size(), 50u);
     EXPECT_EQ(mm.size(), 1u);

@@ -644,9 +644,13 @@ public:
         return insert_node_handle(std::move(nh), std::integral_constant<bool, Multi>());
     }
 
+    // The node stays in `nh` when its key is present (unique keys).
     iterator insert(const_iterator hint, node_type&& nh) {
         check_hint(hint);
-        return as_iterator(insert_node_handle(std::move(nh), std::integral_constant<bool, Multi>()));
+        if (nh.empty())
+            return end();
+        bool inserted = false;
+        return make_iter(place_node_handle(nh, inserted));
     }
 
     node_type extract(const_iterator pos) {
@@ -927,39 +931,38 @@ protected:
         insert_return_type r = {end(), false, node_type()};
         if (nh.empty())
             return r;
-        KEL_STD_ASSERT(get_allocator() == nh.get_allocator());
-        node* const n = node_handle_access::node(nh);
-        const std::size_t h = hash_of(KeyOfValue::get(n->value_));
-        hash_link* const found = find_node(KeyOfValue::get(n->value_), h);
-        if (found != nullptr) {
-            r.position = make_iter(found);
+        r.position = make_iter(place_node_handle(nh, r.inserted));
+        if (!r.inserted)
             r.node = std::move(nh);
-            return r;
-        }
-        reserve_one(); // before the node leaves the handle
-        node_handle_access::release(nh);
-        n->hash = h;
-        r.position = make_iter(link_front(n));
-        r.inserted = true;
         return r;
     }
 
     insert_return_type insert_node_handle(node_type&& nh, std::true_type /*multi*/) {
         if (nh.empty())
             return end();
+        bool inserted = false;
+        return make_iter(place_node_handle(nh, inserted));
+    }
+
+    // Links the node of a non-empty handle, which is left empty, unless its
+    // key is present and keys are unique: then the handle keeps it and the
+    // element with that key is returned.
+    hash_link* place_node_handle(node_type& nh, bool& inserted) {
         KEL_STD_ASSERT(get_allocator() == nh.get_allocator());
         node* const n = node_handle_access::node(nh);
         const std::size_t h = hash_of(KeyOfValue::get(n->value_));
         hash_link* const found = find_node(KeyOfValue::get(n->value_), h);
-        reserve_one();
+        inserted = Multi || found == nullptr;
+        if (!inserted)
+            return found;
+        reserve_one(); // before the node leaves the handle
         node_handle_access::release(nh);
         n->hash = h;
-        return make_iter(found != nullptr ? link_after(found, n) : link_front(n));
+        return found != nullptr ? link_after(found, n) : link_front(n);
     }
 
     static iterator as_iterator(const iterator& it) noexcept { return it; }
     static iterator as_iterator(const std::pair<iterator, bool>& r) noexcept { return r.first; }
-    static iterator as_iterator(const node_insert_return<iterator, node_type>& r) noexcept { return r.position; }
 
     // Looks up `k` for try_emplace and operator[], which build the value
     // only when the key is new.
