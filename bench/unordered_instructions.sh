@@ -5,6 +5,8 @@
 # less the setup (a run of zero rounds). The whole program is counted, so
 # malloc and free are included where the operation calls them. Erasure is
 # measured on a copy of the map: its count is copy_erase less copy.
+# hit_string32 looks up keys of 32 letters: kel_std::string keys in
+# kel_std's map, std::string keys in libstdc++'s.
 # Usage: unordered_instructions.sh path/to/unordered_instructions
 set -eu
 bin=$1
@@ -18,7 +20,7 @@ total() { # impl op rounds -> instructions of the whole run
 }
 
 printf '%-16s %10s %10s\n' operation kel_std libstdc++
-for op in hit miss iterate insert insert_reserved copy copy_erase; do
+for op in hit miss iterate insert insert_reserved copy copy_erase hit_string32; do
     line=$(printf '%-16s' "$op")
     for impl in kel_std libstdc++; do
         base=$(total "$impl" "$op" 0)
