@@ -4,6 +4,7 @@
 // node handles, heterogeneous lookup and the rest of the interface.
 #include "support/counting_heap.h"
 #include "support/recording_manager.h"
+#include "support/test_allocators.h"
 #include "support/unordered_harness.h"
 
 #include <kel_std/basic_string.h>
@@ -796,35 +797,9 @@ TEST(unordered_allocation, one_block_per_element_plus_the_bucket_array) {
     EXPECT_EQ(manager.bad_releases, 0);
 }
 
-template <class T, bool Propagate>
-struct tagged_allocator {
-    typedef T value_type;
-    typedef std::integral_constant<bool, Propagate> propagate_on_container_copy_assignment;
-    typedef std::integral_constant<bool, Propagate> propagate_on_container_move_assignment;
-    typedef std::integral_constant<bool, Propagate> propagate_on_container_swap;
-    template <class U>
-    struct rebind {
-        typedef tagged_allocator<U, Propagate> other;
-    };
-    int id;
-    explicit tagged_allocator(int i) : id(i) {}
-    template <class U>
-    tagged_allocator(const tagged_allocator<U, Propagate>& o) : id(o.id) {}
-    T* allocate(std::size_t n) { return static_cast<T*>(::operator new(n * sizeof(T))); }
-    void deallocate(T* p, std::size_t) { ::operator delete(p); }
-    template <class U>
-    bool operator==(const tagged_allocator<U, Propagate>& o) const {
-        return id == o.id;
-    }
-    template <class U>
-    bool operator!=(const tagged_allocator<U, Propagate>& o) const {
-        return id != o.id;
-    }
-};
-
 template <bool Propagate>
 void check_propagation() {
-    typedef tagged_allocator<std::pair<const int, std::string>, Propagate> alloc;
+    typedef kel_test::test_allocator<std::pair<const int, std::string>, Propagate, Propagate, Propagate> alloc;
     typedef kel_std::unordered_map<int, std::string, kel_std::hash<int>, std::equal_to<int>, alloc> map;
     map a(alloc(1)), b(alloc(2));
     for (int i = 0; i < 100; ++i) {
@@ -833,7 +808,7 @@ void check_propagation() {
     }
     const auto contents = sorted(a);
     map c(a);
-    EXPECT_EQ(c.get_allocator().id, 1);
+    EXPECT_EQ(c.get_allocator().id, 101); // select_on_container_copy_construction
     b = a;
     EXPECT_EQ(b.get_allocator().id, Propagate ? 1 : 2);
     EXPECT_TRUE(sorted(b) == contents);
@@ -856,9 +831,16 @@ void check_propagation() {
     }
 }
 
+template <bool Propagate>
+void check_propagation_leaks() {
+    const long live = kel_test::live_blocks();
+    check_propagation<Propagate>();
+    EXPECT_EQ(kel_test::live_blocks(), live) << "blocks leaked";
+}
+
 TEST(unordered_allocation, propagation_on_copy_move_and_swap) {
-    check_propagation<false>();
-    check_propagation<true>();
+    check_propagation_leaks<false>();
+    check_propagation_leaks<true>();
 }
 
 TEST(unordered_allocation, pmr_monotonic_resource) {
@@ -873,56 +855,11 @@ TEST(unordered_allocation, pmr_monotonic_resource) {
     EXPECT_EQ(m.get_allocator().resource(), &pool);
 }
 
-// An allocator whose pointer is a class.
-template <class T>
-struct fancy_ptr {
-    typedef T element_type;
-    T* p = nullptr;
-    fancy_ptr() = default;
-    fancy_ptr(std::nullptr_t) {}
-    explicit fancy_ptr(T* q) : p(q) {}
-    template <class U, class = typename std::enable_if<std::is_convertible<U*, T*>::value>::type>
-    fancy_ptr(const fancy_ptr<U>& o) : p(o.p) {}
-    typename std::add_lvalue_reference<T>::type operator*() const { return *p; }
-    T* operator->() const { return p; }
-    explicit operator bool() const { return p != nullptr; }
-    template <class U = T, class = typename std::enable_if<!std::is_void<U>::value>::type>
-    static fancy_ptr pointer_to(U& r) {
-        return fancy_ptr(std::addressof(r));
-    }
-    friend bool operator==(const fancy_ptr& a, const fancy_ptr& b) { return a.p == b.p; }
-    friend bool operator!=(const fancy_ptr& a, const fancy_ptr& b) { return a.p != b.p; }
-};
-
-int fancy_live = 0;
-template <class T>
-struct fancy_allocator {
-    typedef T value_type;
-    typedef fancy_ptr<T> pointer;
-    fancy_allocator() = default;
-    template <class U>
-    fancy_allocator(const fancy_allocator<U>&) {}
-    pointer allocate(std::size_t n) {
-        ++fancy_live;
-        return pointer(static_cast<T*>(::operator new(n * sizeof(T))));
-    }
-    void deallocate(pointer p, std::size_t) {
-        --fancy_live;
-        ::operator delete(p.p);
-    }
-    template <class U>
-    bool operator==(const fancy_allocator<U>&) const {
-        return true;
-    }
-    template <class U>
-    bool operator!=(const fancy_allocator<U>&) const {
-        return false;
-    }
-};
-
 TEST(unordered_allocation, fancy_pointers) {
+    const long live = kel_test::live_blocks();
     {
-        kel_std::unordered_multiset<int, kel_std::hash<int>, std::equal_to<int>, fancy_allocator<int>> s;
+        kel_std::unordered_multiset<int, kel_std::hash<int>, std::equal_to<int>, kel_test::fancy_allocator<int>> s;
+        EXPECT_EQ(kel_test::live_blocks(), live) << "an empty set allocated";
         for (int i = 0; i < 500; ++i)
             s.insert(i % 100);
         EXPECT_EQ(s.count(7), 5u);
@@ -932,7 +869,7 @@ TEST(unordered_allocation, fancy_pointers) {
         EXPECT_TRUE(copy == s);
         EXPECT_EQ(hash_table_inspector::check(copy), "");
     }
-    EXPECT_EQ(fancy_live, 0);
+    EXPECT_EQ(kel_test::live_blocks(), live);
 }
 
 // ---- values, node handles, lookup by other types ----
