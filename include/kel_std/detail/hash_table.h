@@ -20,8 +20,10 @@
 //   Iteration goes from chain to chain by scanning those bits, and its loads
 //   of bucket heads do not depend on one another (a list through all nodes
 //   would make every step wait for the previous node).
-// - Iterators hold their node and the bucket array, which travels with the
-//   elements when containers are swapped or moved.
+// - Iterators hold their node, the bucket array (which travels with the
+//   elements when containers are swapped or moved), the node's bucket and
+//   the occupied buckets still ahead in its word, so that stepping to the
+//   next bucket never waits for the current node to arrive from memory.
 // - Equal keys of the multi containers are adjacent in their chain; a
 //   rehash moves each run of equal hashes as a block, keeping the relative
 //   order of equal elements.
