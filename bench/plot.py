@@ -6,6 +6,11 @@ nothing but the standard library.
                                      implementation, one panel per operation
   plot.py hash  hash.json  out.svg   throughput against key length, one line
                                      per variant, one panel per hasher
+  plot.py unordered unordered.json out.svg [REGEX]
+                                     time per element operation against N, one
+                                     line per implementation, one panel per
+                                     operation and key kind (only the panels
+                                     whose name matches REGEX, if given)
 
 Each point is the median over the repetitions in the file. Benchmark names are
 "<operation>/<implementation>/<argument>" for the tree, and
@@ -15,6 +20,7 @@ import collections
 import html
 import json
 import math
+import re
 import statistics
 import sys
 
@@ -115,10 +121,18 @@ def draw(panels, title, x_label, y_label, out):
 
 
 def main():
-    if len(sys.argv) != 4 or sys.argv[1] not in ("tree", "hash"):
+    if not (len(sys.argv) == 4 or (len(sys.argv) == 5 and sys.argv[1] == "unordered")) or \
+            sys.argv[1] not in ("tree", "hash", "unordered"):
         sys.exit(__doc__)
-    kind, path, out = sys.argv[1:]
-    if kind == "tree":
+    kind, path, out = sys.argv[1:4]
+    if kind == "unordered":
+        panels = medians(path, lambda b: 1e9 / b["items_per_second"] if b.get("items_per_second") else 0)
+        if len(sys.argv) == 5:
+            keep = re.compile(sys.argv[4])
+            panels = {name: lines for name, lines in panels.items() if keep.search(name)}
+        draw(panels, "Hashed containers: time per element operation against N (median of repetitions)",
+             "N (elements)", "ns per operation", out)
+    elif kind == "tree":
         # Time per element operation: the benchmark's time divided by N items.
         panels = medians(path, lambda b: 1e9 / b["items_per_second"] if b.get("items_per_second") else 0)
         draw(panels, "Tree operations: time per element against N (median of repetitions)",

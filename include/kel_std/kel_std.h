@@ -16,5 +16,7 @@
 #include <kel_std/string_io.h>
 #include <kel_std/throw_functions.h>
 #include <kel_std/tree.h>
+#include <kel_std/unordered_map.h>
+#include <kel_std/unordered_set.h>
 
 #endif // KEL_STD_KEL_STD_H

@@ -19,6 +19,7 @@
 #define KEL_STD_DETAIL_RB_TREE_H
 
 #include <kel_std/config.h>
+#include <kel_std/detail/container_util.h>
 #include <kel_std/detail/node_alloc.h>
 #include <kel_std/detail/node_handle.h>
 #include <kel_std/tree.h>
@@ -53,46 +54,6 @@ struct tree_node : kel_tree_node {
     tree_node(const tree_node&) = delete;
     tree_node& operator=(const tree_node&) = delete;
     Value& value() noexcept { return value_; }
-};
-
-/// Keys of sets: the value itself.
-struct identity_key {
-    template <class V>
-    static const V& get(const V& v) noexcept {
-        return v;
-    }
-};
-
-/// Keys of maps: the pair's first member.
-struct first_key {
-    template <class P>
-    static const typename P::first_type& get(const P& v) noexcept {
-        return v.first;
-    }
-};
-
-/// Holds a comparator or an allocator; empty ones take no space.
-template <class T, int Tag, bool Empty = std::is_empty<T>::value && !__is_final(T)>
-class ebo_box {
-public:
-    ebo_box() : value_() {}
-    explicit ebo_box(const T& v) : value_(v) {}
-    explicit ebo_box(T&& v) : value_(std::move(v)) {}
-    T& get() noexcept { return value_; }
-    const T& get() const noexcept { return value_; }
-
-private:
-    T value_;
-};
-
-template <class T, int Tag>
-class ebo_box<T, Tag, true> : private T {
-public:
-    ebo_box() : T() {}
-    explicit ebo_box(const T& v) : T(v) {}
-    explicit ebo_box(T&& v) : T(std::move(v)) {}
-    T& get() noexcept { return *this; }
-    const T& get() const noexcept { return *this; }
 };
 
 // Whether `x` is a header: the only red node whose parent is a sentinel
@@ -276,69 +237,11 @@ bool operator!=(const tree_const_iterator<V>& a, const tree_iterator<V>& b) noex
     return a.node_ != b.node_;
 }
 
-// Detects an input iterator, to keep the range constructors away from other
-// argument types.
-template <class It>
-struct is_input_iterator {
-    template <class I>
-    static std::true_type test(typename std::iterator_traits<I>::iterator_category*);
-    template <class I>
-    static std::false_type test(...);
-    static const bool value = decltype(test<It>(nullptr))::value;
-};
-
-// A value as the source of a copy or, for Move, of a move.
-template <bool Move>
-struct value_cast {
-    template <class V>
-    static const V& get(V& v) noexcept {
-        return v;
-    }
-};
-template <>
-struct value_cast<true> {
-    template <class V>
-    static V&& get(V& v) noexcept {
-        return std::move(v);
-    }
-};
-
-// Helpers of the deduction guides: the value, key and mapped types of an
-// iterator's elements, and whether a type qualifies as an allocator.
-template <class It>
-using iter_value_t = typename std::iterator_traits<It>::value_type;
-template <class It>
-using iter_key_t = typename std::remove_const<typename iter_value_t<It>::first_type>::type;
-template <class It>
-using iter_mapped_t = typename iter_value_t<It>::second_type;
-template <class It>
-using iter_to_alloc_t = std::pair<const iter_key_t<It>, iter_mapped_t<It>>;
-
-template <class T>
-struct type_identity {
-    typedef T type;
-};
-
-template <class A>
-struct is_allocator {
-    template <class B>
-    static std::true_type test(typename B::value_type*, decltype(std::declval<B&>().allocate(std::size_t(1)))*);
-    template <class B>
-    static std::false_type test(...);
-    static const bool value = decltype(test<A>(nullptr, nullptr))::value;
-};
-
 // A deduction guide applies to an input iterator, a comparator that is not
 // an allocator and an allocator.
 template <class It, class C, class A>
 using require_guide =
     typename std::enable_if<is_input_iterator<It>::value && !is_allocator<C>::value && is_allocator<A>::value>::type;
-
-template <class T>
-void swap_adl(T& a, T& b) noexcept(noexcept(std::swap(a, b))) {
-    using std::swap;
-    swap(a, b);
-}
 
 struct tree_inspector;
 

@@ -1,0 +1,116 @@
+// Small pieces that the ordered and the hashed containers share: how a key
+// is taken from a value, storage of empty function objects and allocators,
+// and the type tests behind their constructors and deduction guides.
+#ifndef KEL_STD_DETAIL_CONTAINER_UTIL_H
+#define KEL_STD_DETAIL_CONTAINER_UTIL_H
+
+#include <cstddef>
+#include <iterator>
+#include <type_traits>
+#include <utility>
+
+namespace kel_std {
+namespace detail {
+
+/// Keys of sets: the value itself.
+struct identity_key {
+    template <class V>
+    static const V& get(const V& v) noexcept {
+        return v;
+    }
+};
+
+/// Keys of maps: the pair's first member.
+struct first_key {
+    template <class P>
+    static const typename P::first_type& get(const P& v) noexcept {
+        return v.first;
+    }
+};
+
+/// Holds a comparator or an allocator; empty ones take no space.
+template <class T, int Tag, bool Empty = std::is_empty<T>::value && !__is_final(T)>
+class ebo_box {
+public:
+    ebo_box() : value_() {}
+    explicit ebo_box(const T& v) : value_(v) {}
+    explicit ebo_box(T&& v) : value_(std::move(v)) {}
+    T& get() noexcept { return value_; }
+    const T& get() const noexcept { return value_; }
+
+private:
+    T value_;
+};
+
+template <class T, int Tag>
+class ebo_box<T, Tag, true> : private T {
+public:
+    ebo_box() : T() {}
+    explicit ebo_box(const T& v) : T(v) {}
+    explicit ebo_box(T&& v) : T(std::move(v)) {}
+    T& get() noexcept { return *this; }
+    const T& get() const noexcept { return *this; }
+};
+
+// Detects an input iterator, to keep the range constructors away from other
+// argument types.
+template <class It>
+struct is_input_iterator {
+    template <class I>
+    static std::true_type test(typename std::iterator_traits<I>::iterator_category*);
+    template <class I>
+    static std::false_type test(...);
+    static const bool value = decltype(test<It>(nullptr))::value;
+};
+
+// A value as the source of a copy or, for Move, of a move.
+template <bool Move>
+struct value_cast {
+    template <class V>
+    static const V& get(V& v) noexcept {
+        return v;
+    }
+};
+template <>
+struct value_cast<true> {
+    template <class V>
+    static V&& get(V& v) noexcept {
+        return std::move(v);
+    }
+};
+
+// Helpers of the deduction guides: the value, key and mapped types of an
+// iterator's elements, and whether a type qualifies as an allocator.
+template <class It>
+using iter_value_t = typename std::iterator_traits<It>::value_type;
+template <class It>
+using iter_key_t = typename std::remove_const<typename iter_value_t<It>::first_type>::type;
+template <class It>
+using iter_mapped_t = typename iter_value_t<It>::second_type;
+template <class It>
+using iter_to_alloc_t = std::pair<const iter_key_t<It>, iter_mapped_t<It>>;
+
+template <class T>
+struct type_identity {
+    typedef T type;
+};
+
+template <class A>
+struct is_allocator {
+    template <class B>
+    static std::true_type test(typename B::value_type*, decltype(std::declval<B&>().allocate(std::size_t(1)))*);
+    template <class B>
+    static std::false_type test(...);
+    static const bool value = decltype(test<A>(nullptr, nullptr))::value;
+};
+
+template <class T>
+void swap_adl(T& a, T& b) noexcept(noexcept(std::swap(a, b))) {
+    using std::swap;
+    swap(a, b);
+}
+
+} // namespace detail
+} // namespace kel_std
+
+#endif // KEL_STD_DETAIL_CONTAINER_UTIL_H

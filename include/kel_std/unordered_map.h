@@ -1,0 +1,294 @@
+/// @file
+/// `kel_std::unordered_map` and `kel_std::unordered_multimap`: hashed maps
+/// from keys to values, drop-in replacements for `std::unordered_map` and
+/// `std::unordered_multimap`.
+///
+/// The interface is the standard one (C++17, plus C++20's `contains`,
+/// `erase_if` and heterogeneous lookup); what is particular to this library
+/// (allocation, the bucket array, guarantees, exception safety, the contract
+/// checked in debug builds) is the same as for the sets and is described in
+/// kel_std/unordered_set.h. `unordered_map::at` on a missing key throws the
+/// library's `kel_std::out_of_range` ("out of range error").
+#ifndef KEL_STD_UNORDERED_MAP_H
+#define KEL_STD_UNORDERED_MAP_H
+
+#include <kel_std/allocator.h>
+#include <kel_std/config.h>
+#include <kel_std/detail/hash_table.h>
+#include <kel_std/hash.h>
+#include <kel_std/throw_functions.h>
+
+#include <cstddef>
+#include <functional>
+#include <initializer_list>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+
+namespace kel_std {
+namespace detail {
+
+// What unordered_map and unordered_multimap share beyond the table:
+// insertion of anything a value can be made from, and erasure through a
+// mutable iterator.
+template <class Key, class T, class Hash, class Pred, class Alloc, bool Multi>
+class hash_map_base : public hash_table<Key, std::pair<const Key, T>, first_key, Hash, Pred, Alloc, Multi> {
+    typedef hash_table<Key, std::pair<const Key, T>, first_key, Hash, Pred, Alloc, Multi> base;
+    typedef typename std::conditional<Multi, typename base::iterator, std::pair<typename base::iterator, bool>>::type
+        single_insert_result;
+
+public:
+    typedef T mapped_type;
+    typedef typename base::value_type value_type;
+    typedef typename base::iterator iterator;
+    typedef typename base::const_iterator const_iterator;
+
+    using base::base;
+    using base::erase;
+    using base::insert;
+
+    template <class P, class = typename std::enable_if<std::is_constructible<value_type, P&&>::value>::type>
+    single_insert_result insert(P&& p) {
+        return this->emplace(std::forward<P>(p));
+    }
+
+    template <class P, class = typename std::enable_if<std::is_constructible<value_type, P&&>::value>::type>
+    iterator insert(const_iterator hint, P&& p) {
+        return this->emplace_hint(hint, std::forward<P>(p));
+    }
+
+    iterator erase(iterator pos) { return base::erase(const_iterator(pos)); }
+};
+
+} // namespace detail
+
+/// A hashed map with unique keys; the drop-in counterpart of
+/// `std::unordered_map`.
+template <class Key, class T, class Hash = hash<Key>, class KeyEqual = std::equal_to<Key>,
+          class Allocator = allocator<std::pair<const Key, T>>>
+class unordered_map : public detail::hash_map_base<Key, T, Hash, KeyEqual, Allocator, false> {
+    typedef detail::hash_map_base<Key, T, Hash, KeyEqual, Allocator, false> base;
+
+public:
+    /// A position in the map.
+    typedef typename base::iterator iterator;
+    /// A position in the map, read only.
+    typedef typename base::const_iterator const_iterator;
+    /// Key and mapped value.
+    typedef typename base::value_type value_type;
+    /// Counts of elements and buckets.
+    typedef typename base::size_type size_type;
+
+    /// The constructors of `std::unordered_map`: default, with a bucket
+    /// count and/or a hash, an equality and an allocator, from an iterator
+    /// range, copy and move (also with an allocator).
+    using base::base;
+
+    /// A map of the elements of `il`, with at least `bucket_count` buckets.
+    unordered_map(std::initializer_list<value_type> il, size_type bucket_count = 0, const Hash& h = Hash(),
+                  const KeyEqual& eq = KeyEqual(), const Allocator& a = Allocator())
+        : base(il, bucket_count, h, eq, a) {}
+    /// A map of the elements of `il` that uses allocator `a`.
+    unordered_map(std::initializer_list<value_type> il, size_type bucket_count, const Allocator& a)
+        : base(il, bucket_count, a) {}
+    /// A map of the elements of `il` with hash `h` that uses allocator `a`.
+    unordered_map(std::initializer_list<value_type> il, size_type bucket_count, const Hash& h, const Allocator& a)
+        : base(il, bucket_count, h, a) {}
+
+    /// Replaces the contents with the elements of `il`.
+    unordered_map& operator=(std::initializer_list<value_type> il) {
+        this->assign_list(il);
+        return *this;
+    }
+
+    /// The value of `k`, inserted value-initialised if the key is new.
+    T& operator[](const Key& k) { return this->try_emplace_impl(k).first->second; }
+    /// The value of `k`, inserted value-initialised (with `k` moved into the
+    /// map) if the key is new.
+    T& operator[](Key&& k) { return this->try_emplace_impl(std::move(k)).first->second; }
+
+    /// The value of `k`. Throws: `kel_std::out_of_range` ("out of range
+    /// error") when the key is not in the map.
+    T& at(const Key& k) {
+        const iterator it = this->find(k);
+        if (it == this->end())
+            kel_throw_out_of_range();
+        return it->second;
+    }
+    /// The value of `k`. Throws: `kel_std::out_of_range` when the key is not
+    /// in the map.
+    const T& at(const Key& k) const {
+        const const_iterator it = this->find(k);
+        if (it == this->end())
+            kel_throw_out_of_range();
+        return it->second;
+    }
+
+    /// Inserts `k` with a value built from `args` unless the key is present;
+    /// nothing is built or moved from then.
+    template <class... Args>
+    std::pair<iterator, bool> try_emplace(const Key& k, Args&&... args) {
+        return this->try_emplace_impl(k, std::forward<Args>(args)...);
+    }
+    /// As above, moving `k` into the map when it is inserted.
+    template <class... Args>
+    std::pair<iterator, bool> try_emplace(Key&& k, Args&&... args) {
+        return this->try_emplace_impl(std::move(k), std::forward<Args>(args)...);
+    }
+    /// As above; the hint is not needed and not used.
+    template <class... Args>
+    iterator try_emplace(const_iterator hint, const Key& k, Args&&... args) {
+        this->check_hint(hint);
+        return this->try_emplace_impl(k, std::forward<Args>(args)...).first;
+    }
+    /// As above; the hint is not needed and not used.
+    template <class... Args>
+    iterator try_emplace(const_iterator hint, Key&& k, Args&&... args) {
+        this->check_hint(hint);
+        return this->try_emplace_impl(std::move(k), std::forward<Args>(args)...).first;
+    }
+
+    /// Inserts `k` with `obj`, or assigns `obj` to the value of `k`.
+    template <class M>
+    std::pair<iterator, bool> insert_or_assign(const Key& k, M&& obj) {
+        return assign_if_present(this->try_emplace_impl(k, std::forward<M>(obj)), std::forward<M>(obj));
+    }
+    /// As above, moving `k` into the map when it is inserted.
+    template <class M>
+    std::pair<iterator, bool> insert_or_assign(Key&& k, M&& obj) {
+        return assign_if_present(this->try_emplace_impl(std::move(k), std::forward<M>(obj)), std::forward<M>(obj));
+    }
+    /// As above; the hint is not needed and not used.
+    template <class M>
+    iterator insert_or_assign(const_iterator hint, const Key& k, M&& obj) {
+        this->check_hint(hint);
+        return insert_or_assign(k, std::forward<M>(obj)).first;
+    }
+    /// As above; the hint is not needed and not used.
+    template <class M>
+    iterator insert_or_assign(const_iterator hint, Key&& k, M&& obj) {
+        this->check_hint(hint);
+        return insert_or_assign(std::move(k), std::forward<M>(obj)).first;
+    }
+
+private:
+    // `obj` was not used when the key was present (try_emplace builds
+    // nothing then): assign it now.
+    template <class M>
+    static std::pair<iterator, bool> assign_if_present(std::pair<iterator, bool> r, M&& obj) {
+        if (!r.second)
+            r.first->second = std::forward<M>(obj);
+        return r;
+    }
+};
+
+/// A hashed map whose keys may repeat; the drop-in counterpart of
+/// `std::unordered_multimap`. Equal keys are adjacent.
+template <class Key, class T, class Hash = hash<Key>, class KeyEqual = std::equal_to<Key>,
+          class Allocator = allocator<std::pair<const Key, T>>>
+class unordered_multimap : public detail::hash_map_base<Key, T, Hash, KeyEqual, Allocator, true> {
+    typedef detail::hash_map_base<Key, T, Hash, KeyEqual, Allocator, true> base;
+
+public:
+    /// Key and mapped value.
+    typedef typename base::value_type value_type;
+    /// Counts of elements and buckets.
+    typedef typename base::size_type size_type;
+
+    /// The constructors of `std::unordered_multimap`.
+    using base::base;
+
+    /// A multimap of the elements of `il`, with at least `bucket_count`
+    /// buckets.
+    unordered_multimap(std::initializer_list<value_type> il, size_type bucket_count = 0, const Hash& h = Hash(),
+                       const KeyEqual& eq = KeyEqual(), const Allocator& a = Allocator())
+        : base(il, bucket_count, h, eq, a) {}
+    /// A multimap of the elements of `il` that uses allocator `a`.
+    unordered_multimap(std::initializer_list<value_type> il, size_type bucket_count, const Allocator& a)
+        : base(il, bucket_count, a) {}
+    /// A multimap of the elements of `il` with hash `h` that uses allocator
+    /// `a`.
+    unordered_multimap(std::initializer_list<value_type> il, size_type bucket_count, const Hash& h, const Allocator& a)
+        : base(il, bucket_count, h, a) {}
+
+    /// Replaces the contents with the elements of `il`.
+    unordered_multimap& operator=(std::initializer_list<value_type> il) {
+        this->assign_list(il);
+        return *this;
+    }
+};
+
+/// Exchanges the contents of two maps; see `unordered_map::swap`.
+template <class K, class T, class H, class E, class A>
+void swap(unordered_map<K, T, H, E, A>& a, unordered_map<K, T, H, E, A>& b) noexcept(noexcept(a.swap(b))) {
+    a.swap(b);
+}
+
+/// Exchanges the contents of two multimaps; see `unordered_multimap::swap`.
+template <class K, class T, class H, class E, class A>
+void swap(unordered_multimap<K, T, H, E, A>& a, unordered_multimap<K, T, H, E, A>& b) noexcept(noexcept(a.swap(b))) {
+    a.swap(b);
+}
+
+#if defined(__cpp_deduction_guides) && __cpp_deduction_guides >= 201703L
+/// Deduces a map from an iterator range of pairs.
+template <class It, class H = hash<detail::iter_key_t<It>>, class P = std::equal_to<detail::iter_key_t<It>>,
+          class A = allocator<detail::iter_to_alloc_t<It>>, class = detail::hash_require_guide<It, H, P, A>>
+unordered_map(It, It, std::size_t = 0, H = H(), P = P(), A = A())
+    -> unordered_map<detail::iter_key_t<It>, detail::iter_mapped_t<It>, H, P, A>;
+/// Deduces a map from an initializer list of pairs.
+template <class K, class T, class H = hash<K>, class P = std::equal_to<K>, class A = allocator<std::pair<const K, T>>,
+          class = detail::hash_require_guide<const K*, H, P, A>>
+unordered_map(std::initializer_list<std::pair<K, T>>, std::size_t = 0, H = H(), P = P(), A = A())
+    -> unordered_map<K, T, H, P, A>;
+/// Deduces a map from an iterator range of pairs and an allocator.
+template <class It, class A, class = detail::hash_require_guide<It, hash<int>, std::equal_to<int>, A>>
+unordered_map(It, It, std::size_t, A)
+    -> unordered_map<detail::iter_key_t<It>, detail::iter_mapped_t<It>, hash<detail::iter_key_t<It>>,
+                     std::equal_to<detail::iter_key_t<It>>, A>;
+/// Deduces a map from an iterator range of pairs, a hash and an allocator.
+template <class It, class H, class A, class = detail::hash_require_guide<It, H, std::equal_to<int>, A>>
+unordered_map(It, It, std::size_t, H, A)
+    -> unordered_map<detail::iter_key_t<It>, detail::iter_mapped_t<It>, H, std::equal_to<detail::iter_key_t<It>>, A>;
+/// Deduces a map from an initializer list of pairs and an allocator.
+template <class K, class T, class A, class = detail::hash_require_guide<const K*, hash<int>, std::equal_to<int>, A>>
+unordered_map(std::initializer_list<std::pair<K, T>>, std::size_t, A)
+    -> unordered_map<K, T, hash<K>, std::equal_to<K>, A>;
+/// Deduces a map from an initializer list of pairs, a hash and an allocator.
+template <class K, class T, class H, class A, class = detail::hash_require_guide<const K*, H, std::equal_to<int>, A>>
+unordered_map(std::initializer_list<std::pair<K, T>>, std::size_t, H, A) -> unordered_map<K, T, H, std::equal_to<K>, A>;
+
+/// Deduces a multimap from an iterator range of pairs.
+template <class It, class H = hash<detail::iter_key_t<It>>, class P = std::equal_to<detail::iter_key_t<It>>,
+          class A = allocator<detail::iter_to_alloc_t<It>>, class = detail::hash_require_guide<It, H, P, A>>
+unordered_multimap(It, It, std::size_t = 0, H = H(), P = P(), A = A())
+    -> unordered_multimap<detail::iter_key_t<It>, detail::iter_mapped_t<It>, H, P, A>;
+/// Deduces a multimap from an initializer list of pairs.
+template <class K, class T, class H = hash<K>, class P = std::equal_to<K>, class A = allocator<std::pair<const K, T>>,
+          class = detail::hash_require_guide<const K*, H, P, A>>
+unordered_multimap(std::initializer_list<std::pair<K, T>>, std::size_t = 0, H = H(), P = P(), A = A())
+    -> unordered_multimap<K, T, H, P, A>;
+/// Deduces a multimap from an iterator range of pairs and an allocator.
+template <class It, class A, class = detail::hash_require_guide<It, hash<int>, std::equal_to<int>, A>>
+unordered_multimap(It, It, std::size_t, A)
+    -> unordered_multimap<detail::iter_key_t<It>, detail::iter_mapped_t<It>, hash<detail::iter_key_t<It>>,
+                          std::equal_to<detail::iter_key_t<It>>, A>;
+/// Deduces a multimap from an iterator range of pairs, a hash and an
+/// allocator.
+template <class It, class H, class A, class = detail::hash_require_guide<It, H, std::equal_to<int>, A>>
+unordered_multimap(It, It, std::size_t, H, A) -> unordered_multimap<detail::iter_key_t<It>, detail::iter_mapped_t<It>,
+                                                                    H, std::equal_to<detail::iter_key_t<It>>, A>;
+/// Deduces a multimap from an initializer list of pairs and an allocator.
+template <class K, class T, class A, class = detail::hash_require_guide<const K*, hash<int>, std::equal_to<int>, A>>
+unordered_multimap(std::initializer_list<std::pair<K, T>>, std::size_t, A)
+    -> unordered_multimap<K, T, hash<K>, std::equal_to<K>, A>;
+/// Deduces a multimap from an initializer list of pairs, a hash and an
+/// allocator.
+template <class K, class T, class H, class A, class = detail::hash_require_guide<const K*, H, std::equal_to<int>, A>>
+unordered_multimap(std::initializer_list<std::pair<K, T>>, std::size_t, H, A)
+    -> unordered_multimap<K, T, H, std::equal_to<K>, A>;
+#endif
+
+} // namespace kel_std
+
+#endif // KEL_STD_UNORDERED_MAP_H

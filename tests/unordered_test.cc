@@ -1,0 +1,999 @@
+// The hashed containers: a model-based randomized run of all four against
+// the std:: containers with the structure verifier after every step,
+// reference stability, fault injection, allocation accounting, allocators,
+// node handles, heterogeneous lookup and the rest of the interface.
+#include "support/counting_heap.h"
+#include "support/recording_manager.h"
+#include "support/test_allocators.h"
+#include "support/unordered_harness.h"
+
+#include <kel_std/basic_string.h>
+#include <kel_std/detail/hash_table_check.h>
+#include <kel_std/errors.h>
+#include <kel_std/unordered_map.h>
+#include <kel_std/unordered_set.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <memory_resource>
+#include <random>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using kel_std::detail::hash_table_inspector;
+using kel_test::narrow_hash;
+using kel_test::sorted;
+
+// KEL_STD_TEST_SCALE (a percentage; default 100, or 25 in debug builds,
+// whose sanitizers and unoptimised code are slower) scales the randomized
+// runs, down for valgrind.
+int scaled(int n) {
+    const char* s = std::getenv("KEL_STD_TEST_SCALE");
+#if defined(KEL_STD_DEBUG)
+    const int percent = s != nullptr ? std::atoi(s) : 25;
+#else
+    const int percent = s != nullptr ? std::atoi(s) : 100;
+#endif
+    return std::max(1, n * (percent > 0 ? percent : 1) / 100);
+}
+
+// ---- the randomized differential run ----
+
+template <class K>
+K key_from(int i);
+template <>
+int key_from<int>(int i) {
+    return i;
+}
+template <>
+std::string key_from<std::string>(int i) {
+    // Some keys beyond the short-string buffer, so that copies allocate.
+    return "key-" + std::to_string(i) + (i % 3 == 0 ? std::string(24, static_cast<char>('a' + i % 26)) : "");
+}
+
+template <>
+kel_std::string key_from<kel_std::string>(int i) {
+    const std::string s = key_from<std::string>(i);
+    return kel_std::string(s.data(), static_cast<unsigned int>(s.size()));
+}
+
+template <class V>
+struct value_maker;
+template <class K, class T>
+struct value_maker<std::pair<const K, T>> {
+    static std::pair<const K, T> make(int k, int m) { return std::pair<const K, T>(key_from<K>(k), m); }
+};
+template <class V>
+struct value_maker {
+    static V make(int k, int) { return key_from<V>(k); }
+};
+
+// The element a node handle holds, copied out.
+template <class V, class Handle>
+V handle_value(const Handle& nh, std::true_type /*map*/) {
+    return V(nh.key(), nh.mapped());
+}
+template <class V, class Handle>
+V handle_value(const Handle& nh, std::false_type) {
+    return nh.value();
+}
+
+template <class V>
+const V& key_of(const V& v) {
+    return v;
+}
+template <class K, class T>
+const K& key_of(const std::pair<const K, T>& v) {
+    return v.first;
+}
+
+// A container under test with a second one (for swap and merge), their
+// models, and the random source. Every step is checked before the next.
+template <class C, class Model>
+class differential {
+public:
+    typedef typename C::value_type value_type;
+    typedef typename C::key_type key_type;
+    static const bool is_map = !std::is_same<key_type, value_type>::value;
+    static const bool unique =
+        std::is_same<typename C::insert_return_type,
+                     kel_std::detail::node_insert_return<typename C::iterator, typename C::node_type>>::value;
+
+    differential(unsigned seed, unsigned hash_bits, int key_range)
+        : a_(0, narrow_hash<key_type>(hash_bits)), b_(7, narrow_hash<key_type>(hash_bits)), rng_(seed),
+          key_range_(key_range) {}
+
+    void run(int steps) {
+        for (int step = 0; step < steps; ++step) {
+            const int op = static_cast<int>(rng_() % 24);
+            SCOPED_TRACE("step " + std::to_string(step) + ", operation " + std::to_string(op));
+            one_step(op);
+            check(a_, ma_);
+            check(b_, mb_);
+            if (::testing::Test::HasFailure())
+                return;
+        }
+    }
+
+    std::size_t operations = 0;
+
+private:
+    int random_key() { return static_cast<int>(rng_() % static_cast<unsigned>(key_range_)); }
+    value_type random_value() { return value_maker<value_type>::make(random_key(), static_cast<int>(rng_() % 1000)); }
+
+    // An iterator to a random element, or end() for an empty container.
+    typename C::const_iterator random_position(const C& c) {
+        if (c.empty())
+            return c.end();
+        typename C::const_iterator it = c.begin();
+        std::advance(it, static_cast<long>(rng_() % c.size()));
+        return it;
+    }
+
+    // Erases one element equal to `v` (the very value) from a model.
+    static void erase_one(Model& m, const value_type& v) {
+        auto r = m.equal_range(key_of(v));
+        for (auto it = r.first; it != r.second; ++it)
+            if (*it == v) {
+                m.erase(it);
+                return;
+            }
+        ADD_FAILURE() << "the value is not in the model";
+    }
+
+    // A single-element insertion must not rehash while size() stays below
+    // max_load_factor() * bucket_count().
+    template <class F>
+    void insert_checked(F insert_one) {
+        const std::size_t buckets = a_.bucket_count();
+        const bool room =
+            static_cast<double>(a_.size()) < static_cast<double>(a_.max_load_factor()) * static_cast<double>(buckets);
+        insert_one();
+        if (room) {
+            EXPECT_EQ(a_.bucket_count(), buckets) << "rehashed with room to spare";
+        }
+    }
+
+    void insert_into_model(Model& m, const value_type& v) { m.insert(v); }
+
+    void one_step(int op) {
+        ++operations;
+        const value_type v = random_value();
+        const key_type k = key_of(v);
+        const bool present = ma_.count(k) != 0;
+        switch (op) {
+        case 0:
+        case 1:
+            insert_checked([&] {
+                auto r = a_.insert(v);
+                EXPECT_EQ(key_of(*as_iter(r)), k);
+            });
+            ma_.insert(v);
+            break;
+        case 2:
+            insert_checked([&] { EXPECT_EQ(key_of(*a_.insert(random_position(a_), v)), k); });
+            ma_.insert(v);
+            break;
+        case 3:
+            insert_checked([&] { EXPECT_EQ(key_of(*as_iter(a_.emplace(v))), k); });
+            ma_.insert(v);
+            break;
+        case 4: {
+            // A hint at an equal key is the fast path of emplace_hint.
+            typename C::const_iterator hint = a_.find(k);
+            if (hint == a_.end())
+                hint = random_position(a_);
+            insert_checked([&] { EXPECT_EQ(key_of(*a_.emplace_hint(hint, v)), k); });
+            ma_.insert(v);
+            break;
+        }
+        case 5:
+            EXPECT_EQ(a_.erase(k), ma_.erase(k));
+            break;
+        case 6:
+        case 7:
+            if (!a_.empty()) {
+                typename C::const_iterator pos = random_position(a_);
+                const value_type gone = *pos;
+                typename C::const_iterator next = pos;
+                ++next;
+                const bool last = next == a_.end();
+                typename C::iterator after = a_.erase(pos);
+                EXPECT_TRUE(last ? after == a_.end() : after == next) << "erase returned another position";
+                erase_one(ma_, gone);
+            }
+            break;
+        case 8: {
+            auto r = a_.equal_range(k);
+            a_.erase(r.first, r.second);
+            ma_.erase(k);
+            break;
+        }
+        case 9: {
+            // Extract and give back, either to this container or to the
+            // other one.
+            typename C::node_type nh = a_.extract(k);
+            EXPECT_EQ(nh.empty(), !present);
+            if (nh.empty())
+                break;
+            const value_type moved = handle_value<value_type>(nh, std::integral_constant<bool, is_map>());
+            erase_one(ma_, moved);
+            if (rng_() % 2 == 0) {
+                a_.insert(std::move(nh));
+                ma_.insert(moved);
+            } else {
+                const bool fits = !unique || mb_.count(key_of(moved)) == 0;
+                b_.insert(b_.cend(), std::move(nh));
+                if (fits)
+                    mb_.insert(moved);
+            }
+            break;
+        }
+        case 10:
+            a_.rehash(rng_() % 300);
+            break;
+        case 11:
+            a_.reserve(rng_() % 300);
+            break;
+        case 12: {
+            static const float factors[] = {0.2f, 0.5f, 1.0f, 3.0f, 12.0f};
+            a_.max_load_factor(factors[rng_() % 5]);
+            break;
+        }
+        case 13: {
+            C copy(a_);
+            EXPECT_EQ(hash_table_inspector::check(copy), "");
+            EXPECT_TRUE(copy == a_);
+            if (!copy.empty()) {
+                copy.erase(copy.begin());
+                EXPECT_TRUE(copy != a_);
+            }
+            b_ = a_;
+            mb_ = ma_;
+            break;
+        }
+        case 14:
+            a_.swap(b_);
+            ma_.swap(mb_);
+            break;
+        case 15: {
+            // Merge b into a: with unique keys, b keeps what a already has.
+            Model stays;
+            for (const value_type& x : mb_) {
+                if (unique && ma_.count(key_of(x)) != 0)
+                    stays.insert(x);
+                else
+                    ma_.insert(x);
+            }
+            a_.merge(b_);
+            mb_ = stays;
+            break;
+        }
+        case 16:
+            if (rng_() % 8 == 0) {
+                a_.clear();
+                ma_.clear();
+            }
+            break;
+        case 17: {
+            const value_type more[] = {random_value(), random_value(), random_value()};
+            a_.insert(more, more + 3);
+            for (const value_type& x : more)
+                ma_.insert(x);
+            break;
+        }
+        case 18: {
+            const int r = random_key() % 7;
+            const std::size_t erased = kel_std::erase_if(a_, [r](const value_type& x) { return weigh(x) % 7 == r; });
+            std::size_t expected = 0;
+            for (auto it = ma_.begin(); it != ma_.end();) {
+                if (weigh(*it) % 7 == r) {
+                    it = ma_.erase(it);
+                    ++expected;
+                } else {
+                    ++it;
+                }
+            }
+            EXPECT_EQ(erased, expected);
+            break;
+        }
+        case 19: {
+            C moved(std::move(b_));
+            EXPECT_TRUE(b_.empty());
+            EXPECT_EQ(b_.bucket_count(), 0u);
+            b_ = std::move(moved);
+            break;
+        }
+        default:
+            map_step(op, v, std::integral_constant < bool, is_map&& unique > ());
+            break;
+        }
+        EXPECT_EQ(kel_test::lookups_agree(a_, ma_, k), "");
+    }
+
+    // Steps only a unique map has; other containers look up instead.
+    void map_step(int op, const value_type& v, std::true_type) {
+        const key_type& k = v.first;
+        const bool present = ma_.count(k) != 0;
+        switch (op) {
+        case 20:
+            insert_checked([&] { EXPECT_EQ(a_.try_emplace(k, v.second).second, !present); });
+            ma_.emplace(k, v.second);
+            break;
+        case 21:
+            insert_checked([&] { a_[k] = v.second; });
+            ma_[k] = v.second;
+            break;
+        case 22:
+            insert_checked([&] { EXPECT_EQ(a_.insert_or_assign(k, v.second).second, !present); });
+            ma_.insert_or_assign(k, v.second);
+            break;
+        default:
+            if (present)
+                EXPECT_EQ(a_.at(k), ma_.at(k));
+            else
+                EXPECT_THROW(a_.at(k), kel_std::out_of_range);
+            break;
+        }
+    }
+    void map_step(int, const value_type&, std::false_type) {}
+
+    template <class T>
+    static long weigh(const T& x) {
+        return static_cast<long>(std::hash<key_type>()(key_of(x)) % 1000u);
+    }
+
+    static typename C::iterator as_iter(typename C::iterator it) { return it; }
+    static typename C::iterator as_iter(std::pair<typename C::iterator, bool> r) { return r.first; }
+
+    void check(const C& c, const Model& m) {
+        ASSERT_EQ(hash_table_inspector::check(c), "");
+        ASSERT_EQ(c.size(), m.size());
+        ASSERT_TRUE(sorted(c) == sorted(m)) << "contents differ from the model";
+    }
+
+    C a_, b_;
+    Model ma_, mb_;
+    std::mt19937 rng_;
+    int key_range_;
+};
+
+template <class C, class Model>
+void run_differential(const char* name) {
+    // Full hashes, 3 bits (8 distinct hashes: unequal keys with equal
+    // stored hashes) and 0 bits (every key in one bucket); few and many
+    // distinct keys.
+    const unsigned bits[] = {64, 3, 0};
+    const int ranges[] = {40, 400};
+    std::size_t operations = 0;
+    for (unsigned seed = 1; seed <= 3; ++seed)
+        for (unsigned b : bits)
+            for (int range : ranges) {
+                SCOPED_TRACE(std::string(name) + ": seed " + std::to_string(seed) + ", hash bits " + std::to_string(b) +
+                             ", key range " + std::to_string(range));
+                differential<C, Model> d(seed, b, range);
+                d.run(scaled(b == 0 ? 400 : 1200));
+                operations += d.operations;
+                if (::testing::Test::HasFailure())
+                    return;
+            }
+    std::printf("%s: %zu operations checked\n", name, operations);
+}
+
+template <class K>
+using kset = kel_std::unordered_set<K, narrow_hash<K>>;
+template <class K>
+using kmultiset = kel_std::unordered_multiset<K, narrow_hash<K>>;
+template <class K>
+using kmap = kel_std::unordered_map<K, int, narrow_hash<K>>;
+template <class K>
+using kmultimap = kel_std::unordered_multimap<K, int, narrow_hash<K>>;
+
+TEST(unordered_differential, set_against_std) {
+    run_differential<kset<int>, std::unordered_set<int>>("set<int>");
+    run_differential<kset<std::string>, std::unordered_set<std::string>>("set<string>");
+}
+TEST(unordered_differential, multiset_against_std) {
+    run_differential<kmultiset<int>, std::unordered_multiset<int>>("multiset<int>");
+    run_differential<kmultiset<std::string>, std::unordered_multiset<std::string>>("multiset<string>");
+}
+TEST(unordered_differential, map_against_std) {
+    run_differential<kmap<int>, std::unordered_map<int, int>>("map<int>");
+    run_differential<kmap<std::string>, std::unordered_map<std::string, int>>("map<string>");
+}
+TEST(unordered_differential, multimap_against_std) {
+    run_differential<kmultimap<int>, std::unordered_multimap<int, int>>("multimap<int>");
+    run_differential<kmultimap<std::string>, std::unordered_multimap<std::string, int>>("multimap<string>");
+}
+TEST(unordered_differential, library_string_keys_against_std) {
+    run_differential<kmap<kel_std::string>, std::unordered_map<kel_std::string, int>>("map<kel_std::string>");
+    run_differential<kmultiset<kel_std::string>, std::unordered_multiset<kel_std::string>>("multiset<kel_std::string>");
+}
+
+// The default hash of the library's string is transparent: with a
+// transparent equality, C strings, std::strings and string views find
+// kel_std::string keys without building one.
+TEST(unordered_interface, library_string_keys_found_by_other_text_types) {
+    kel_test::recording_manager manager;
+    typedef kel_std::allocator<std::pair<const kel_std::string, int>> alloc;
+    kel_std::unordered_map<kel_std::string, int, kel_std::hash<kel_std::string>, std::equal_to<>, alloc> m{
+        alloc(&manager)};
+    for (int i = 0; i < 200; ++i)
+        m.emplace(key_from<kel_std::string>(i), i);
+    EXPECT_EQ(m[key_from<kel_std::string>(7)], 7);
+    const std::size_t calls = manager.calls.size();
+    const std::string text = key_from<std::string>(42);
+    EXPECT_EQ(m.find(text.c_str())->second, 42);
+    EXPECT_EQ(m.count(text), 1u);
+    EXPECT_TRUE(m.contains(std::string_view(text)));
+    EXPECT_FALSE(m.contains("absent"));
+    EXPECT_EQ(manager.calls.size(), calls) << "a lookup built a kel_std::string";
+    EXPECT_EQ(hash_table_inspector::check(m), "");
+}
+
+// ---- guarantees ----
+
+TEST(unordered_guarantees, references_survive_insertions_and_rehashes) {
+    kel_std::unordered_map<int, std::string> m;
+    std::vector<const std::pair<const int, std::string>*> addresses;
+    for (int i = 0; i < 500; ++i)
+        addresses.push_back(&*m.emplace(i, std::to_string(i)).first);
+    std::mt19937 rng(11);
+    for (int round = 0; round < 20; ++round) {
+        for (int i = 0; i < 300; ++i)
+            m.emplace(1000 + round * 300 + i, "x");
+        m.rehash(rng() % 20000);
+        m.max_load_factor(round % 2 == 0 ? 0.3f : 4.0f);
+        m.reserve(rng() % 10000);
+    }
+    ASSERT_EQ(hash_table_inspector::check(m), "");
+    for (int i = 0; i < 500; ++i) {
+        EXPECT_EQ(&*m.find(i), addresses[static_cast<std::size_t>(i)]) << "key " << i;
+        EXPECT_EQ(addresses[static_cast<std::size_t>(i)]->second, std::to_string(i));
+    }
+}
+
+TEST(unordered_guarantees, iterators_survive_insertion_with_room_erasure_and_swap) {
+    kel_std::unordered_multiset<int> s;
+    s.reserve(1000);
+    const std::size_t buckets = s.bucket_count();
+    std::vector<kel_std::unordered_multiset<int>::iterator> its;
+    for (int i = 0; i < 500; ++i)
+        its.push_back(s.insert(i % 50));
+    for (int i = 0; i < 500; ++i)
+        s.insert(i); // still within reserve(1000): no rehash
+    ASSERT_EQ(s.bucket_count(), buckets);
+    for (std::size_t i = 0; i < its.size(); i += 2)
+        s.erase(its[i]);
+    kel_std::unordered_multiset<int> other;
+    other.swap(s);
+    for (std::size_t i = 1; i < its.size(); i += 2)
+        EXPECT_EQ(*its[i], static_cast<int>(i % 50));
+    // Walking from a surviving iterator reaches the end after the rest.
+    std::size_t rest = 0;
+    for (auto it = its[1]; it != other.end(); ++it)
+        ++rest;
+    EXPECT_LE(rest, other.size());
+    EXPECT_EQ(hash_table_inspector::check(other), "");
+}
+
+// Iterators remember which buckets come next; erasing other elements on the
+// way (which empties some of those buckets) must neither end the iteration
+// early nor skip or repeat an element that is still there.
+TEST(unordered_guarantees, iteration_survives_erasing_elements_ahead) {
+    for (unsigned bits : {64u, 6u, 2u})
+        for (unsigned seed = 1; seed <= 4; ++seed) {
+            SCOPED_TRACE("hash bits " + std::to_string(bits) + ", seed " + std::to_string(seed));
+            kel_std::unordered_set<int, narrow_hash<int>> s(0, narrow_hash<int>(bits));
+            for (int i = 0; i < 1000; ++i)
+                s.insert(i);
+            std::mt19937 rng(seed);
+            std::set<int> visited, erased;
+            for (auto it = s.begin(); it != s.end(); ++it) {
+                ASSERT_TRUE(visited.insert(*it).second) << "visited twice: " << *it;
+                ASSERT_EQ(erased.count(*it), 0u) << "visited after its erasure: " << *it;
+                for (int j = 0; j < 2; ++j) {
+                    const int k = static_cast<int>(rng() % 1000);
+                    if (k != *it && s.erase(k) != 0)
+                        erased.insert(k);
+                }
+            }
+            for (int k = 0; k < 1000; ++k) {
+                if (erased.count(k) == 0) {
+                    EXPECT_EQ(visited.count(k), 1u) << "never visited: " << k;
+                }
+            }
+            EXPECT_EQ(hash_table_inspector::check(s), "");
+        }
+}
+
+TEST(unordered_guarantees, equal_keys_adjacent_and_in_order_across_rehash) {
+    kel_std::unordered_multimap<int, int, narrow_hash<int>> m(0, narrow_hash<int>(2));
+    for (int i = 0; i < 400; ++i)
+        m.emplace(i % 17, i);
+    auto order = [&m](int k) {
+        std::vector<int> v;
+        auto r = m.equal_range(k);
+        for (auto it = r.first; it != r.second; ++it)
+            v.push_back(it->second);
+        return v;
+    };
+    std::vector<std::vector<int>> before;
+    for (int k = 0; k < 17; ++k)
+        before.push_back(order(k));
+    for (std::size_t b : {1u << 12, 1u, 64u, 3u}) {
+        m.rehash(b);
+        ASSERT_EQ(hash_table_inspector::check(m), "");
+        for (int k = 0; k < 17; ++k)
+            EXPECT_EQ(order(k), before[static_cast<std::size_t>(k)]) << "key " << k << " after rehash(" << b << ")";
+    }
+}
+
+TEST(unordered_guarantees, load_factor_policy) {
+    kel_std::unordered_set<int> s;
+    EXPECT_EQ(s.max_load_factor(), 1.0f);
+    EXPECT_EQ(s.bucket_count(), 0u); // nothing allocated yet
+    EXPECT_EQ(s.load_factor(), 0.0f);
+    for (float z : {0.1f, 0.75f, 1.0f, 2.5f, 20.0f}) {
+        s.clear();
+        s.max_load_factor(z);
+        s.reserve(1000);
+        const std::size_t buckets = s.bucket_count();
+        EXPECT_GE(static_cast<double>(buckets) * z, 1000.0);
+        for (int i = 0; i < 1000; ++i)
+            s.insert(i);
+        EXPECT_EQ(s.bucket_count(), buckets) << "reserve(1000) did not make room, z = " << z;
+        EXPECT_LE(s.load_factor(), z);
+        for (int i = 1000; i < 5000; ++i)
+            s.insert(i);
+        EXPECT_LE(s.load_factor(), z * 1.0001f);
+        EXPECT_EQ(hash_table_inspector::check(s), "");
+        s.rehash(0); // as few buckets as the load factor allows
+        EXPECT_LE(static_cast<double>(s.bucket_count()) * z / 2, 5000.0);
+        EXPECT_EQ(hash_table_inspector::check(s), "");
+    }
+    s.clear();
+    s.rehash(0);
+    EXPECT_EQ(s.bucket_count(), 0u);
+    EXPECT_EQ(hash_table_inspector::check(s), "");
+}
+
+TEST(unordered_guarantees, bucket_interface_covers_every_element_once) {
+    kel_std::unordered_multimap<std::string, int> m;
+    for (int i = 0; i < 300; ++i)
+        m.emplace(key_from<std::string>(i % 120), i);
+    std::size_t total = 0;
+    for (std::size_t b = 0; b < m.bucket_count(); ++b) {
+        std::size_t here = 0;
+        for (auto it = m.begin(b); it != m.end(b); ++it, ++here)
+            EXPECT_EQ(m.bucket(it->first), b);
+        EXPECT_EQ(here, m.bucket_size(b));
+        total += here;
+    }
+    EXPECT_EQ(total, m.size());
+    EXPECT_GE(m.max_bucket_count(), m.bucket_count());
+}
+
+// ---- fault injection ----
+
+struct injected {};
+
+// Which part fails, and after how many more calls.
+enum class channel { none, hash, equality, construction };
+channel armed = channel::none;
+int countdown = 0;
+void tick(channel c) {
+    if (armed == c && --countdown == 0)
+        throw injected();
+}
+
+// A key whose copy can fail, with a count of live objects.
+struct tval {
+    int v;
+    static int live;
+    tval() : v(0) { ++live; }
+    explicit tval(int x) : v(x) { ++live; }
+    tval(const tval& o) : v(o.v) {
+        tick(channel::construction);
+        ++live;
+    }
+    ~tval() { --live; }
+    tval& operator=(const tval& o) = default;
+    bool operator==(const tval& o) const { return v == o.v; }
+    bool operator<(const tval& o) const { return v < o.v; }
+};
+int tval::live = 0;
+
+struct faulty_hash {
+    std::size_t operator()(const tval& t) const {
+        tick(channel::hash);
+        return std::hash<int>()(t.v);
+    }
+};
+struct faulty_eq {
+    bool operator()(const tval& a, const tval& b) const {
+        tick(channel::equality);
+        return a.v == b.v;
+    }
+};
+
+template <class C>
+struct fault_fixture {
+    typedef typename C::value_type value_type;
+    static value_type make(int k) { return value_maker<value_type>::make(k, k); }
+};
+template <>
+struct fault_fixture<
+    kel_std::unordered_map<tval, tval, faulty_hash, faulty_eq, kel_std::allocator<std::pair<const tval, tval>>>> {
+    typedef std::pair<const tval, tval> value_type;
+    static value_type make(int k) { return value_type(tval(k), tval(-k)); }
+};
+
+template <>
+tval key_from<tval>(int i) {
+    return tval(i);
+}
+
+// Runs `op` on a container of `n` elements with a failure injected at the
+// 1st, 2nd, ... call of `c` until the operation succeeds. After a failure
+// the container must be unchanged (strong) or sound (basic); every time,
+// nothing may leak. Returns the number of failures injected.
+template <class C, class Op>
+int inject(channel c, int n, bool strong, Op op) {
+    kel_test::recording_manager manager;
+    const int live_values = tval::live;
+    int failures = 0;
+    for (int at = 1;; ++at) {
+        bool threw = false;
+        {
+            C box(0, typename C::hasher(), typename C::key_equal(), typename C::allocator_type(&manager));
+            for (int i = 0; i < n; ++i)
+                box.insert(fault_fixture<C>::make(i));
+            const auto before = sorted(box);
+            const std::size_t buckets = box.bucket_count();
+            if (c == channel::none)
+                manager.fail_at = at;
+            else {
+                armed = c;
+                countdown = at;
+            }
+            try {
+                op(box);
+            } catch (const injected&) {
+                threw = true;
+            } catch (const kel_test::manager_failure&) {
+                threw = true;
+            }
+            armed = channel::none;
+            manager.fail_at = 0;
+            EXPECT_EQ(hash_table_inspector::check(box), "") << "after a failure at call " << at;
+            if (threw && strong) {
+                EXPECT_TRUE(sorted(box) == before) << "changed by a failure at call " << at;
+                EXPECT_EQ(box.bucket_count(), buckets) << "rehashed by a failure at call " << at;
+            }
+        }
+        EXPECT_EQ(manager.live_blocks(), 0u) << "leak after a failure at call " << at;
+        EXPECT_EQ(manager.bad_releases, 0);
+        EXPECT_EQ(tval::live, live_values) << "values leaked after a failure at call " << at;
+        if (!threw || ::testing::Test::HasFailure() || at > 10000)
+            return failures;
+        ++failures;
+    }
+}
+
+typedef kel_std::unordered_set<tval, faulty_hash, faulty_eq, kel_std::allocator<tval>> fset;
+typedef kel_std::unordered_multiset<tval, faulty_hash, faulty_eq, kel_std::allocator<tval>> fmultiset;
+typedef kel_std::unordered_map<tval, tval, faulty_hash, faulty_eq, kel_std::allocator<std::pair<const tval, tval>>>
+    fmap;
+
+template <class C>
+int inject_everywhere(const char* name) {
+    int total = 0;
+    const channel channels[] = {channel::none, channel::hash, channel::equality, channel::construction};
+    // 64 elements: the next insertion rehashes first; 40: it has room.
+    for (int n : {40, 64})
+        for (channel c : channels) {
+            SCOPED_TRACE(std::string(name) + ", " + std::to_string(n) + " elements, channel " +
+                         std::to_string(static_cast<int>(c)));
+            const tval fresh(1000), old(3);
+            total += inject<C>(c, n, true, [&](C& box) { box.insert(fault_fixture<C>::make(1000)); });
+            total += inject<C>(c, n, true, [&](C& box) { box.insert(fault_fixture<C>::make(3)); });
+            total += inject<C>(c, n, true, [&](C& box) { box.emplace(fault_fixture<C>::make(1001)); });
+            total += inject<C>(c, n, true, [&](C& box) { box.emplace_hint(box.find(old), fault_fixture<C>::make(3)); });
+            total += inject<C>(c, n, true, [&](C& box) {
+                C other(box.get_allocator());
+                other.insert(fault_fixture<C>::make(2000));
+                box.insert(other.extract(other.begin()));
+            });
+            total += inject<C>(c, n, true, [&](C& box) { box.rehash(4096); });
+            total += inject<C>(c, n, true, [&](C& box) { box.reserve(5000); });
+            total += inject<C>(c, n, true, [&](C& box) { C copy(box); });
+            total += inject<C>(c, n, false, [&](C& box) {
+                C copy(box.get_allocator());
+                copy.insert(fault_fixture<C>::make(-5));
+                copy = box;
+            });
+            total += inject<C>(c, n, false, [&](C& box) {
+                C other(box.get_allocator());
+                for (int i = 30; i < 90; ++i)
+                    other.insert(fault_fixture<C>::make(i));
+                const std::size_t together = box.size() + other.size();
+                try {
+                    box.merge(other);
+                } catch (...) {
+                    EXPECT_EQ(box.size() + other.size(), together) << "merge lost a node";
+                    throw;
+                }
+            });
+            if (::testing::Test::HasFailure())
+                return total;
+        }
+    return total;
+}
+
+TEST(unordered_faults, single_insertions_are_all_or_nothing) {
+    const int set_failures = inject_everywhere<fset>("set");
+    const int multiset_failures = inject_everywhere<fmultiset>("multiset");
+    const int map_failures = inject_everywhere<fmap>("map");
+    // The map's own insertions, which build the value only for a new key.
+    int more = 0;
+    for (channel c : {channel::none, channel::hash, channel::equality, channel::construction}) {
+        more += inject<fmap>(c, 64, true, [](fmap& m) { m.try_emplace(tval(1000), 5); });
+        more += inject<fmap>(c, 64, true, [](fmap& m) { m[tval(1000)] = tval(5); });
+        more += inject<fmap>(c, 64, true, [](fmap& m) { m.insert_or_assign(tval(1000), tval(5)); });
+    }
+    std::printf("faults injected: set %d, multiset %d, map %d (+%d)\n", set_failures, multiset_failures, map_failures,
+                more);
+    EXPECT_GT(set_failures + multiset_failures + map_failures + more, 1000);
+}
+
+// ---- allocation ----
+
+typedef kel_std::unordered_set<int, kel_std::hash<int>, std::equal_to<int>, kel_std::allocator<int>> managed_set;
+
+TEST(unordered_allocation, one_block_per_element_plus_the_bucket_array) {
+    kel_test::recording_manager manager;
+    {
+        kel_test::heap_watch heap;
+        managed_set s{kel_std::allocator<int>(&manager)};
+        EXPECT_EQ(manager.calls.size(), 0u) << "an empty set allocated";
+        for (int i = 0; i < 1000; ++i)
+            s.insert(i);
+        EXPECT_EQ(manager.live_blocks(), 1001u);
+        s.rehash(10000);
+        EXPECT_EQ(manager.live_blocks(), 1001u);
+        managed_set moved(std::move(s));
+        EXPECT_EQ(manager.live_blocks(), 1001u) << "a move allocated";
+        EXPECT_EQ(s.bucket_count(), 0u);
+        for (int i = 0; i < 1000; i += 2)
+            moved.erase(i);
+        EXPECT_EQ(manager.live_blocks(), 501u);
+        moved.clear();
+        EXPECT_EQ(manager.live_blocks(), 1u); // the bucket array stays for the next elements
+        for (const kel_test::manager_call& call : manager.calls)
+            if (call.kind == kel_test::manager_call::allocate) {
+                EXPECT_EQ(call.tag, 1);
+            }
+        EXPECT_EQ(heap.news(), 0) << "the global heap was used beside the manager";
+    }
+    EXPECT_EQ(manager.live_blocks(), 0u);
+    EXPECT_EQ(manager.bad_releases, 0);
+}
+
+template <bool Propagate>
+void check_propagation() {
+    typedef kel_test::test_allocator<std::pair<const int, std::string>, Propagate, Propagate, Propagate> alloc;
+    typedef kel_std::unordered_map<int, std::string, kel_std::hash<int>, std::equal_to<int>, alloc> map;
+    map a(alloc(1)), b(alloc(2));
+    for (int i = 0; i < 100; ++i) {
+        a.emplace(i, std::to_string(i));
+        b.emplace(-i, "b");
+    }
+    const auto contents = sorted(a);
+    map c(a);
+    EXPECT_EQ(c.get_allocator().id, 101); // select_on_container_copy_construction
+    b = a;
+    EXPECT_EQ(b.get_allocator().id, Propagate ? 1 : 2);
+    EXPECT_TRUE(sorted(b) == contents);
+    map d(alloc(3));
+    d = std::move(b);
+    EXPECT_EQ(d.get_allocator().id, Propagate ? 1 : 3);
+    EXPECT_TRUE(sorted(d) == contents);
+    EXPECT_EQ(hash_table_inspector::check(d), "");
+    map e(std::move(d), alloc(4)); // unequal: element by element
+    EXPECT_EQ(e.get_allocator().id, 4);
+    EXPECT_TRUE(sorted(e) == contents);
+    if (Propagate) {
+        map f(alloc(5));
+        f.emplace(7, "f");
+        auto it = e.find(7);
+        e.swap(f);
+        EXPECT_EQ(e.get_allocator().id, 5);
+        EXPECT_EQ(f.get_allocator().id, 4);
+        EXPECT_EQ(&*f.find(7), &*it);
+    }
+}
+
+template <bool Propagate>
+void check_propagation_leaks() {
+    const long live = kel_test::live_blocks();
+    check_propagation<Propagate>();
+    EXPECT_EQ(kel_test::live_blocks(), live) << "blocks leaked";
+}
+
+TEST(unordered_allocation, propagation_on_copy_move_and_swap) {
+    check_propagation_leaks<false>();
+    check_propagation_leaks<true>();
+}
+
+TEST(unordered_allocation, pmr_monotonic_resource) {
+    std::pmr::monotonic_buffer_resource pool;
+    typedef std::pmr::polymorphic_allocator<std::pair<const std::string, int>> alloc;
+    kel_std::unordered_map<std::string, int, kel_std::hash<std::string>, std::equal_to<std::string>, alloc> m(&pool);
+    for (int i = 0; i < 2000; ++i)
+        m[key_from<std::string>(i)] = i;
+    EXPECT_EQ(m.size(), 2000u);
+    EXPECT_EQ(m.at(key_from<std::string>(1234)), 1234);
+    EXPECT_EQ(hash_table_inspector::check(m), "");
+    EXPECT_EQ(m.get_allocator().resource(), &pool);
+}
+
+TEST(unordered_allocation, fancy_pointers) {
+    const long live = kel_test::live_blocks();
+    {
+        kel_std::unordered_multiset<int, kel_std::hash<int>, std::equal_to<int>, kel_test::fancy_allocator<int>> s;
+        EXPECT_EQ(kel_test::live_blocks(), live) << "an empty set allocated";
+        for (int i = 0; i < 500; ++i)
+            s.insert(i % 100);
+        EXPECT_EQ(s.count(7), 5u);
+        auto nh = s.extract(7);
+        s.insert(std::move(nh));
+        auto copy = s;
+        EXPECT_TRUE(copy == s);
+        EXPECT_EQ(hash_table_inspector::check(copy), "");
+    }
+    EXPECT_EQ(kel_test::live_blocks(), live);
+}
+
+// ---- values, node handles, lookup by other types ----
+
+TEST(unordered_interface, move_only_and_non_default_constructible_values) {
+    kel_std::unordered_map<int, std::unique_ptr<int>> m;
+    m.emplace(1, std::unique_ptr<int>(new int(1)));
+    m.try_emplace(2, new int(2));
+    m[3].reset(new int(3));
+    std::unique_ptr<int> twenty(new int(20));
+    EXPECT_FALSE(m.try_emplace(2, std::move(twenty)).second);
+    EXPECT_NE(twenty, nullptr) << "try_emplace moved from its argument for a present key";
+    EXPECT_FALSE(m.insert_or_assign(2, std::move(twenty)).second);
+    EXPECT_EQ(twenty, nullptr);
+    EXPECT_EQ(*m.at(2), 20);
+    auto nh = m.extract(1);
+    kel_std::unordered_map<int, std::unique_ptr<int>> other(std::move(m));
+    other.insert(std::move(nh));
+    EXPECT_EQ(*other.at(1) + *other.at(2) + *other.at(3), 24);
+
+    struct no_default {
+        explicit no_default(int x) : v(x) {}
+        int v;
+    };
+    kel_std::unordered_map<int, no_default> n;
+    n.try_emplace(5, 50);
+    n.emplace(std::piecewise_construct, std::forward_as_tuple(6), std::forward_as_tuple(60));
+    EXPECT_EQ(n.at(5).v + n.at(6).v, 110);
+}
+
+struct transparent_hash {
+    typedef void is_transparent;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+};
+struct transparent_eq {
+    typedef void is_transparent;
+    bool operator()(std::string_view a, std::string_view b) const { return a == b; }
+};
+
+TEST(unordered_interface, heterogeneous_lookup_builds_no_key) {
+    kel_std::unordered_multimap<std::string, int, transparent_hash, transparent_eq> m;
+    const std::string long_key(100, 'k');
+    m.emplace(long_key, 1);
+    m.emplace(long_key, 2);
+    m.emplace("short", 3);
+    kel_test::heap_watch heap;
+    const std::string_view probe(long_key);
+    EXPECT_EQ(m.count(probe), 2u);
+    EXPECT_TRUE(m.contains(probe));
+    EXPECT_NE(m.find(probe), m.end());
+    EXPECT_EQ(std::distance(m.equal_range(probe).first, m.equal_range(probe).second), 2);
+    EXPECT_EQ(m.count("short"), 1u);
+    EXPECT_FALSE(m.contains(std::string_view("absent")));
+    EXPECT_EQ(m.bucket(probe), m.bucket(long_key));
+    EXPECT_EQ(heap.news(), 0) << "a lookup built a std::string";
+}
+
+TEST(unordered_interface, node_handles_move_between_kinds_without_allocating) {
+    kel_test::recording_manager manager;
+    typedef kel_std::allocator<std::pair<const int, int>> alloc;
+    kel_std::unordered_map<int, int, kel_std::hash<int>, std::equal_to<int>, alloc> m{alloc(&manager)};
+    kel_std::unordered_multimap<int, int, kel_std::hash<int>, std::equal_to<int>, alloc> mm{alloc(&manager)};
+    for (int i = 0; i < 50; ++i)
+        m.emplace(i, i);
+    mm.reserve(100);
+    const std::size_t calls = manager.calls.size();
+    for (int i = 0; i < 50; ++i)
+        mm.insert(m.extract(i));
+    mm.insert(mm.extract(3));
+    EXPECT_EQ(manager.calls.size(), calls) << "node handles allocated";
+    EXPECT_TRUE(m.empty());
+    EXPECT_EQ(mm.size(), 50u);
+    // A key that is present: the node comes back in the insert_return_type.
+    m.emplace(7, 70);
+    auto r = m.insert(mm.extract(7));
+    EXPECT_FALSE(r.inserted);
+    EXPECT_EQ(r.position->second, 70);
+    ASSERT_FALSE(r.node.empty());
+    EXPECT_EQ(r.node.key(), 7);
+    EXPECT_EQ(r.node.mapped(), 7);
+    mm.insert(std::move(r.node));
+    // With a hint, a node whose key is present stays in the handle.
+    auto back = mm.extract(7);
+    EXPECT_EQ(m.insert(m.cbegin(), std::move(back))->second, 70);
+    ASSERT_FALSE(back.empty()) << "the hinted insert destroyed the node";
+    EXPECT_EQ(back.mapped(), 7);
+    mm.insert(mm.cend(), std::move(back));
+    EXPECT_TRUE(back.empty());
+    // Merge between a multimap and a map: only new keys move.
+    m.merge(mm);
+    EXPECT_EQ(m.size(), 50u);
+    EXPECT_EQ(mm.size(), 1u);
+    EXPECT_EQ(hash_table_inspector::check(m), "");
+    EXPECT_EQ(hash_table_inspector::check(mm), "");
+}
+
+TEST(unordered_interface, equality_ignores_order_and_sees_values) {
+    kel_std::unordered_multimap<int, int> a{{1, 1}, {1, 2}, {2, 3}}, b{{2, 3}, {1, 2}, {1, 1}},
+        c{{1, 1}, {1, 1}, {2, 3}};
+    b.rehash(64);
+    EXPECT_TRUE(a == b);
+    EXPECT_TRUE(a != c);
+    kel_std::unordered_map<int, int> d{{1, 1}, {2, 2}}, e{{2, 2}, {1, 1}}, f{{2, 2}, {1, 9}};
+    EXPECT_TRUE(d == e);
+    EXPECT_TRUE(d != f);
+}
+
+TEST(unordered_interface, at_throws_the_library_error) {
+    kel_std::unordered_map<std::string, int> m{{"one", 1}};
+    EXPECT_EQ(m.at("one"), 1);
+    try {
+        m.at("two");
+        FAIL() << "no exception";
+    } catch (const kel_std::out_of_range& e) {
+        EXPECT_STREQ(e.what(), "out of range error");
+    }
+}
+
+TEST(unordered_interface, deduction_guides) {
+    const std::vector<std::pair<int, std::string>> pairs{{1, "a"}, {2, "b"}};
+    kel_std::unordered_map m(pairs.begin(), pairs.end());
+    static_assert(std::is_same<decltype(m), kel_std::unordered_map<int, std::string>>::value, "map from range");
+    kel_std::unordered_multiset s{3, 1, 3};
+    static_assert(std::is_same<decltype(s), kel_std::unordered_multiset<int>>::value, "multiset from list");
+    kel_std::unordered_set t(s.begin(), s.end(), 8, std::hash<int>(), std::allocator<int>());
+    static_assert(
+        std::is_same<decltype(t),
+                     kel_std::unordered_set<int, std::hash<int>, std::equal_to<int>, std::allocator<int>>>::value,
+        "set from range, hash and allocator");
+    EXPECT_EQ(m.size() + s.size() + t.size(), 7u);
+}
+
+} // namespace
