@@ -425,7 +425,6 @@ public:
         return *this;
     }
 
-
     allocator_type get_allocator() const noexcept { return allocator_type(node_alloc_ref()); }
 
     // ---- iterators ----
