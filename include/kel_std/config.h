@@ -34,4 +34,16 @@
 #define KEL_STD_ASSERT(condition) static_cast<void>(0)
 #endif
 
+/// @def KEL_STD_EMBED_GDB_PRINTERS
+/// Not defined by the library. A program compiled with it defined (for
+/// instance `-DKEL_STD_EMBED_GDB_PRINTERS`) carries the library's gdb pretty
+/// printers in its `.debug_gdb_scripts` section (ELF targets, g++ and
+/// clang++), so that gdb prints kel_std strings and containers as their
+/// contents wherever the program is debugged, core files included, without
+/// the printers installed for the shared library. The section is not loaded
+/// at run time and the program gains no symbol.
+#if defined(KEL_STD_EMBED_GDB_PRINTERS)
+#include <kel_std/detail/gdb_printers.h>
+#endif
+
 #endif // KEL_STD_CONFIG_H
