@@ -43,6 +43,7 @@ status=0
 "$gdb" -nx -batch -iex "set auto-load safe-path $safe_path" -x "$work/commands.gdb" "$program" \
     >"$work/stdout.txt" 2>"$work/stderr.txt" || status=$?
 # Value history numbers ($1, $2...) are left out: the transcript says $N.
+# shellcheck disable=SC2016
 sed -n '/^@@begin$/,/^@@end$/p' "$work/stdout.txt" | sed '1d;$d' | sed 's/^\$[0-9][0-9]* = /$N = /' \
     >"$work/actual.txt"
 
