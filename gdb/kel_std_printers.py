@@ -274,8 +274,9 @@ class KelStdTreeWalk:
         return KelStdCorruption('an endless path after %s' % kel_std_elements(self.count))
 
     def successor(self, x):
-        # The steps of the library's tree_next, each loop bounded.
-        right = self.links(x)[2]
+        # The steps of the library's tree_next, each loop bounded, each node
+        # read once.
+        y, _, right = self.links(x)
         if right != self.nil:
             x = right
             for _ in range(self.max_path):
@@ -284,15 +285,15 @@ class KelStdTreeWalk:
                     return x
                 x = left
             raise self.endless()
-        y = self.links(x)[0]
         for _ in range(self.max_path):
-            if x != self.links(y)[2]:
+            parent, _, y_right = self.links(y)
+            if x != y_right:
                 # Climbing from the last node when the root is the last node
                 # goes one level too far, to the header; the header's right
                 # link (the root) says so.
-                return x if self.links(x)[2] == y else y
-            x = y
-            y = self.links(y)[0]
+                return x if right == y else y
+            x, right = y, y_right
+            y = parent
         raise self.endless()
 
     def __iter__(self):

@@ -1,5 +1,13 @@
 /// @file
 /// Version numbers and the export macro shared by every public header.
+///
+/// A program compiled with `KEL_STD_EMBED_GDB_PRINTERS` defined (for
+/// instance `-DKEL_STD_EMBED_GDB_PRINTERS`) carries the library's gdb pretty
+/// printers in its `.debug_gdb_scripts` section (ELF targets, g++ and
+/// clang++), so that gdb shows kel_std strings and containers as their
+/// contents wherever the program is debugged, core files included, even
+/// where the printers installed with the shared library are not found. The
+/// section is not loaded at run time and the program gains no symbol.
 #ifndef KEL_STD_CONFIG_H
 #define KEL_STD_CONFIG_H
 
@@ -34,14 +42,7 @@
 #define KEL_STD_ASSERT(condition) static_cast<void>(0)
 #endif
 
-/// @def KEL_STD_EMBED_GDB_PRINTERS
-/// Not defined by the library. A program compiled with it defined (for
-/// instance `-DKEL_STD_EMBED_GDB_PRINTERS`) carries the library's gdb pretty
-/// printers in its `.debug_gdb_scripts` section (ELF targets, g++ and
-/// clang++), so that gdb prints kel_std strings and containers as their
-/// contents wherever the program is debugged, core files included, without
-/// the printers installed for the shared library. The section is not loaded
-/// at run time and the program gains no symbol.
+// Defined by the user, not by the library: see the file comment.
 #if defined(KEL_STD_EMBED_GDB_PRINTERS)
 #include <kel_std/detail/gdb_printers.h>
 #endif
