@@ -522,11 +522,6 @@ public:
         return *this;
     }
 
-    /// Replaces the contents with the values of `il`.
-    void assign_list(std::initializer_list<value_type> il) {
-        clear();
-        insert_range(il.begin(), il.end());
-    }
 
     allocator_type get_allocator() const noexcept { return allocator_type(node_alloc_ref()); }
 
@@ -769,6 +764,13 @@ public:
     key_compare key_comp() const { return comp(); }
 
 protected:
+    // The assignment from an initializer list of the public classes, which
+    // return themselves.
+    void assign_list(std::initializer_list<value_type> il) {
+        clear();
+        insert_range(il.begin(), il.end());
+    }
+
     // Where a new key goes: under `parent`, on the left or the right; or,
     // for unique keys, the node that already holds an equal key.
     struct position {
@@ -1174,10 +1176,17 @@ private:
 
     // Destroys every element; the header and the sentinel are left as they
     // are (callers reset them).
-    void destroy_all() noexcept {
-        kel_tree_node* x = root();
-        while (x != impl_.nil)
-            destroy_node(as_node(pop_leftmost(x, impl_.nil)));
+    void destroy_all() noexcept { destroy_subtree(root()); }
+
+    // Destroys the subtree under `x`: recursion into right children, a loop
+    // down the left ones, so the depth is bounded by the tree's height.
+    void destroy_subtree(kel_tree_node* x) noexcept {
+        while (x != impl_.nil) {
+            destroy_subtree(x->right);
+            kel_tree_node* const left = x->left;
+            destroy_node(as_node(x));
+            x = left;
+        }
     }
 
     // Takes over `other`'s nodes and sentinel; `other` is left empty without
