@@ -9,6 +9,7 @@
 #include <kel_std/errors.h>
 #include <kel_std/hash.h>
 #include <kel_std/map.h>
+#include <kel_std/memory_managers.h>
 #include <kel_std/random_generator.h>
 #include <kel_std/set.h>
 #include <kel_std/string_hash.h>
