@@ -24,7 +24,8 @@ rm -rf "$prefix"
 cmake --install build-abi
 for f in include/kel_std/kel_std.h lib/libkel_std.so lib/libkel_std.so.1 lib/libkel_std.so.1.0.0 \
     lib/cmake/kel_std/kel_std-config.cmake lib/cmake/kel_std/kel_std-config-version.cmake \
-    lib/pkgconfig/kel_std.pc; do
+    lib/pkgconfig/kel_std.pc include/kel_std/detail/gdb_printers.h share/kel_std/gdb/kel_std_printers.py \
+    "share/gdb/auto-load$prefix/lib/libkel_std.so.1.0.0-gdb.py"; do
     [ -e "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
 done
 
@@ -42,6 +43,16 @@ consumer_cmake() {
 
 step "consumer: find_package, g++ -std=c++11"
 consumer_cmake build-consumer-gcc -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_COMPILER=g++ -DCMAKE_CXX_STANDARD=11
+
+step "gdb auto-loads the installed printers for the installed library"
+# With the prefix's share/gdb/auto-load as gdb's scripts-directory, which it
+# is by default for a /usr install.
+auto_load=$prefix/share/gdb/auto-load
+gdb -nx -batch -iex "set auto-load scripts-directory $auto_load" -iex "set auto-load safe-path $auto_load" \
+    -ex 'break main' -ex run -ex 'info auto-load python-scripts' -ex kill build-consumer-gcc/consumer \
+    >build-abi/gdb-auto-load.log 2>&1 || true
+grep -E "^Yes +$auto_load$prefix/lib/libkel_std\.so\.1\.0\.0-gdb\.py" build-abi/gdb-auto-load.log ||
+    { cat build-abi/gdb-auto-load.log; echo "gdb did not load the installed printers"; exit 1; }
 
 step "consumer: find_package, clang++ -std=c++20 against the g++-built library"
 consumer_cmake build-consumer-clang -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_STANDARD=20

@@ -42,3 +42,21 @@ endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/kel_std.pc.in ${PROJECT_BINARY_DIR}/kel_std.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/kel_std.pc
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
+
+# gdb's pretty printers. gdb auto-loads <dir>/<real path of the library>-gdb.py
+# for every <dir> of its auto-load scripts-directory, which is
+# <gdb's data directory>/auto-load by default: the copy installed under this
+# prefix's share/gdb/auto-load is found as it is when the prefix is gdb's own
+# (/usr), and under any other prefix once that directory is added to gdb's
+# scripts-directory and safe-path (README). The library's absolute install
+# directory is part of the path; --prefix may change it at install time,
+# hence the variable left for the install script to expand. A second copy
+# under share/kel_std/gdb is for loading by hand.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+    set(KEL_STD_GDB_AUTO_LOAD_DIR "${CMAKE_INSTALL_DATADIR}/gdb/auto-load${CMAKE_INSTALL_LIBDIR}")
+else()
+    set(KEL_STD_GDB_AUTO_LOAD_DIR "${CMAKE_INSTALL_DATADIR}/gdb/auto-load\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}")
+endif()
+install(FILES $<TARGET_FILE:kel_std>-gdb.py DESTINATION ${KEL_STD_GDB_AUTO_LOAD_DIR} COMPONENT runtime)
+install(FILES ${PROJECT_SOURCE_DIR}/gdb/kel_std_printers.py
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/kel_std/gdb COMPONENT development)

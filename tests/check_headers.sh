@@ -1,6 +1,8 @@
 #!/bin/sh
 # Compiles every public header on its own, as the first and only include of a
-# translation unit, under C++11, 14, 17 and 20 with strict warnings as errors.
+# translation unit, under C++11, 14, 17 and 20 with strict warnings as errors,
+# and the embedded gdb printers (KEL_STD_EMBED_GDB_PRINTERS) through the
+# assembler.
 # Usage: check_headers.sh <include-dir> <compiler>...
 set -eu
 include_dir=$1
@@ -19,6 +21,15 @@ for cxx in "$@"; do
             fi
             count=$((count + 1))
         done
+        # The printers that KEL_STD_EMBED_GDB_PRINTERS embeds, assembled too.
+        if ! printf '#include <kel_std/config.h>\n' |
+            "$cxx" -std="$std" -Wall -Wextra -Wpedantic -Werror -Wshadow -Wconversion -Wsign-conversion \
+                -Wold-style-cast -Wundef -Wnon-virtual-dtor -DKEL_STD_EMBED_GDB_PRINTERS -I"$include_dir" \
+                -c -o /dev/null -x c++ -; then
+            echo "FAIL: kel_std/config.h with KEL_STD_EMBED_GDB_PRINTERS, $cxx -std=$std"
+            status=1
+        fi
+        count=$((count + 1))
     done
 done
 [ "$status" -eq 0 ] && echo "OK: $count header compilations"

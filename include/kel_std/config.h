@@ -1,5 +1,13 @@
 /// @file
 /// Version numbers and the export macro shared by every public header.
+///
+/// A program compiled with `KEL_STD_EMBED_GDB_PRINTERS` defined (for
+/// instance `-DKEL_STD_EMBED_GDB_PRINTERS`) carries the library's gdb pretty
+/// printers in its `.debug_gdb_scripts` section (ELF targets, g++ and
+/// clang++), so that gdb shows kel_std strings and containers as their
+/// contents wherever the program is debugged, core files included, even
+/// where the printers installed with the shared library are not found. The
+/// section is not loaded at run time and the program gains no symbol.
 #ifndef KEL_STD_CONFIG_H
 #define KEL_STD_CONFIG_H
 
@@ -32,6 +40,11 @@
 #define KEL_STD_ASSERT(condition) assert(condition)
 #else
 #define KEL_STD_ASSERT(condition) static_cast<void>(0)
+#endif
+
+// Defined by the user, not by the library: see the file comment.
+#if defined(KEL_STD_EMBED_GDB_PRINTERS)
+#include <kel_std/detail/gdb_printers.h>
 #endif
 
 #endif // KEL_STD_CONFIG_H
