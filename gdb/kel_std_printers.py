@@ -1,5 +1,5 @@
-# GDB pretty printers for kel_std: the string, the ordered containers, their
-# iterators and node handles.
+# GDB pretty printers for kel_std: the string, the ordered and the hashed
+# containers, their iterators and node handles.
 #
 # Loading: gdb runs this file by itself when it loads libkel_std.so.1 (the
 # build tree and the install rules put a copy where gdb's auto-load looks),
@@ -11,10 +11,10 @@
 #
 # The printers only read the debugged program's memory (they call no
 # function in it), so they work on core files too. A damaged container does
-# not hang gdb: walks are bounded by the container's size and the height a
-# red-black tree of that size can have, a node seen twice ends the walk, and
-# the first unreadable or impossible link ends the output with a marker such
-# as <corrupted: a cycle after 3 elements>.
+# not hang gdb: walks are bounded by the container's size (and, for trees,
+# the height a red-black tree of that size can have), a node seen twice ends
+# the walk, and the first unreadable or impossible link ends the output with
+# a marker such as <corrupted: a cycle after 3 elements>.
 #
 # include/kel_std/detail/gdb_printers.h holds a copy of this file for
 # embedding: after a change, regenerate it with
@@ -350,6 +350,88 @@ class KelStdTreeIteratorPrinter(KelStdIteratorPrinter):
         return kel_std_value_at(int(node), node.dereference().type, value_type)
 
 
+# ---- hashed containers ----
+
+class KelStdHashWalk:
+    # The element nodes of a hash table in iteration order (bucket by bucket,
+    # each bucket's chain in turn), as addresses; raises KelStdCorruption at
+    # the first sign of damage. Bucket heads are read a block at a time as
+    # the walk reaches them, so that gdb's element limit also limits what is
+    # read.
+
+    block = 1024
+
+    def __init__(self, state):
+        self.table = state['table']
+        self.size = int(state['size'])
+        self.buckets = int(state['mask']) + 1
+        self.count = 0
+        self.link_type = self.table.type.strip_typedefs().target()['head'].type.target()
+
+    def heads(self, first):
+        # The heads of buckets first, first + 1, ... up to a block of them.
+        n = min(self.block, self.buckets - first)
+        slot_size = self.table.type.strip_typedefs().target().sizeof
+        try:
+            raw = gdb.selected_inferior().read_memory(int(self.table) + (1 + first) * slot_size, n * slot_size)
+        except gdb.MemoryError:
+            raise KelStdCorruption('unreadable buckets from %d after %s' % (first, kel_std_elements(self.count)))
+        words = gdb.Value(raw.tobytes(), self.link_type.pointer().array(n - 1))
+        return [int(words[i]) for i in range(n)]
+
+    def next_of(self, address):
+        node = gdb.Value(address).cast(self.link_type.pointer()).dereference()
+        try:
+            return int(node['next'])
+        except gdb.MemoryError:
+            raise KelStdCorruption('an unreadable node at 0x%x after %s' % (address, kel_std_elements(self.count)))
+
+    def __iter__(self):
+        if self.size == 0:
+            return
+        if int(self.table) == 0:
+            raise KelStdCorruption('no buckets with %s' % kel_std_elements(self.size))
+        seen = set()
+        for first in range(0, self.buckets, self.block):
+            for x in self.heads(first):
+                while x != 0:
+                    if x in seen:
+                        raise KelStdCorruption('a cycle after %s' % kel_std_elements(self.count))
+                    if self.count == self.size:
+                        raise KelStdCorruption('more than %s' % kel_std_elements(self.size))
+                    seen.add(x)
+                    yield x
+                    self.count += 1
+                    x = self.next_of(x)
+        if self.count != self.size:
+            raise KelStdCorruption('the table ends after %d of %s' % (self.count, kel_std_elements(self.size)))
+
+
+class KelStdHashPrinter(KelStdContainerPrinter):
+    # unordered_set, unordered_multiset, unordered_map, unordered_multimap,
+    # in their iteration order.
+
+    def size(self):
+        return int(self.val['impl_']['size'])
+
+    def values(self):
+        walk = KelStdHashWalk(self.val['impl_'])
+        value_type = kel_std_base(self.val.type, 'kel_std::detail::hash_table<').template_argument(1)
+        for address in walk:
+            yield kel_std_element_at(address, walk.link_type, value_type, walk.count)
+
+
+class KelStdHashIteratorPrinter(KelStdIteratorPrinter):
+    # Iterators over a whole table or over one bucket: the end is a null node.
+
+    def position(self):
+        node = self.val['node_']
+        if int(node) == 0:
+            return 'end'
+        value_type = gdb.types.get_basic_type(self.val.type).template_argument(0)
+        return kel_std_value_at(int(node), node.dereference().type, value_type)
+
+
 # ---- node handles ----
 
 class KelStdNodeHandlePrinter:
@@ -391,6 +473,8 @@ def kel_std_build_printers():
     printers.add_printer('set', '^kel_std::(multi)?set<', KelStdTreePrinter)
     printers.add_printer('map', '^kel_std::(multi)?map<', KelStdTreePrinter)
     printers.add_printer('tree-iterator', '^kel_std::detail::tree_(const_)?iterator<', KelStdTreeIteratorPrinter)
+    printers.add_printer('unordered', '^kel_std::unordered_(multi)?(set|map)<', KelStdHashPrinter)
+    printers.add_printer('hash-iterator', '^kel_std::detail::hash_(local_)?iterator<', KelStdHashIteratorPrinter)
     printers.add_printer('node-handle', '^kel_std::detail::(set|map)_node_handle<', KelStdNodeHandlePrinter)
     return printers
 

@@ -7,6 +7,8 @@
 #include <kel_std/basic_string.h>
 #include <kel_std/map.h>
 #include <kel_std/set.h>
+#include <kel_std/unordered_map.h>
+#include <kel_std/unordered_set.h>
 
 #include <functional>
 #include <memory>
@@ -55,7 +57,21 @@ kel_std::set<int>::node_type set_node, empty_set_node;
 int_text_map::node_type map_node;
 int_text_map::insert_return_type refused_insert;
 
+// ---- hashed containers ----
+kel_std::unordered_set<int> empty_uset, small_uset, large_uset;
+kel_std::unordered_multiset<int> small_umultiset;
+typedef kel_std::unordered_map<int, kel_std::string> int_text_umap;
+int_text_umap empty_umap, small_umap;
+kel_std::unordered_multimap<kel_std::string, int> small_umultimap;
+kel_std::unordered_set<int>::iterator uset_found, uset_end, null_uset_iterator;
+int_text_umap::iterator umap_found;
+int_text_umap::const_iterator umap_const_found;
+int_text_umap::local_iterator umap_bucket_of_two, umap_bucket_end;
+int_text_umap::node_type umap_node;
+
 // ---- damaged by the test ----
+kel_std::unordered_set<int> cycle_uset, short_uset;
+kel_std::unordered_set<int>::iterator cycle_uset_at;
 kel_std::set<int> cycle_set, ring_set, wild_set, short_set;
 kel_std::set<int>::iterator cycle_from, cycle_to, ring_last, ring_first, wild_at;
 int_text_map loop_map;
@@ -112,6 +128,24 @@ int main() {
     set_node = large_set.extract(999);
     map_node = spare.extract(4);
     refused_insert = small_map.insert(spare.extract(1)); // key 1 is taken: the node comes back
+
+    small_uset = {3, 1, 2};
+    small_umultiset = {2, 1, 2, 2};
+    small_umap = {{1, "one"}, {2, "two"}, {3, "three"}};
+    small_umultimap = {{"b", 3}, {"a", 1}, {"a", 2}};
+    for (int i = 0; i < 1000; ++i)
+        large_uset.insert(i);
+    uset_found = small_uset.find(2);
+    uset_end = small_uset.end();
+    umap_found = small_umap.find(2);
+    umap_const_found = small_umap.find(3);
+    umap_bucket_of_two = small_umap.begin(small_umap.bucket(2));
+    umap_bucket_end = small_umap.end(small_umap.bucket(2));
+    int_text_umap spare_umap = {{4, "four"}};
+    umap_node = spare_umap.extract(4);
+    cycle_uset = {0, 1, 2, 3, 4, 5, 6};
+    cycle_uset_at = cycle_uset.find(3);
+    short_uset = {0, 1, 2, 3, 4};
 
     cycle_set = {0, 1, 2, 3, 4, 5, 6};
     cycle_from = cycle_set.find(2);
