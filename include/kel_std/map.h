@@ -13,9 +13,8 @@
 
 #include <kel_std/allocator.h>
 #include <kel_std/config.h>
+#include <kel_std/detail/map_members.h>
 #include <kel_std/detail/rb_tree.h>
-#include <kel_std/errors.h> // map::at throws out_of_range
-#include <kel_std/throw_functions.h>
 
 #include <functional>
 #include <initializer_list>
@@ -75,15 +74,14 @@ public:
 } // namespace detail
 
 /// An ordered map with unique keys; the drop-in counterpart of `std::map`.
+/// Besides the members of every ordered container it has `operator[]`,
+/// `at` (throwing `kel_std::out_of_range` for a missing key), `try_emplace`
+/// and `insert_or_assign`, as `std::map` has them.
 template <class Key, class T, class Compare = std::less<Key>, class Allocator = allocator<std::pair<const Key, T>>>
-class map : public detail::map_base<Key, T, Compare, Allocator, false> {
-    typedef detail::map_base<Key, T, Compare, Allocator, false> base;
+class map : public detail::unique_map_members<detail::map_base<Key, T, Compare, Allocator, false>> {
+    typedef detail::unique_map_members<detail::map_base<Key, T, Compare, Allocator, false>> base;
 
 public:
-    /// A position in the map.
-    typedef typename base::iterator iterator;
-    /// A position in the map, read only.
-    typedef typename base::const_iterator const_iterator;
     /// Key and mapped value.
     typedef typename base::value_type value_type;
 
@@ -102,89 +100,6 @@ public:
     map& operator=(std::initializer_list<value_type> il) {
         this->assign_list(il);
         return *this;
-    }
-
-    /// The value of `k`, inserted value-initialised if the key is new.
-    T& operator[](const Key& k) { return this->try_emplace_impl(k).first->second; }
-    /// The value of `k`, inserted value-initialised (with `k` moved into the
-    /// map) if the key is new.
-    T& operator[](Key&& k) { return this->try_emplace_impl(std::move(k)).first->second; }
-
-    /// The value of `k`. Throws: `kel_std::out_of_range` ("out of range
-    /// error") when the key is not in the map.
-    T& at(const Key& k) {
-        const iterator it = this->find(k);
-        if (it == this->end())
-            kel_throw_out_of_range();
-        return it->second;
-    }
-    /// The value of `k`. Throws: `kel_std::out_of_range` when the key is not
-    /// in the map.
-    const T& at(const Key& k) const {
-        const const_iterator it = this->find(k);
-        if (it == this->end())
-            kel_throw_out_of_range();
-        return it->second;
-    }
-
-    /// Inserts `k` with a value built from `args` unless the key is present;
-    /// nothing is built or moved from then.
-    template <class... Args>
-    std::pair<iterator, bool> try_emplace(const Key& k, Args&&... args) {
-        return this->try_emplace_impl(k, std::forward<Args>(args)...);
-    }
-    /// As above, moving `k` into the map when it is inserted.
-    template <class... Args>
-    std::pair<iterator, bool> try_emplace(Key&& k, Args&&... args) {
-        return this->try_emplace_impl(std::move(k), std::forward<Args>(args)...);
-    }
-    /// As above, with a hint for the position.
-    template <class... Args>
-    iterator try_emplace(const_iterator hint, const Key& k, Args&&... args) {
-        return this->try_emplace_hint_impl(hint, k, std::forward<Args>(args)...);
-    }
-    /// As above, with a hint for the position.
-    template <class... Args>
-    iterator try_emplace(const_iterator hint, Key&& k, Args&&... args) {
-        return this->try_emplace_hint_impl(hint, std::move(k), std::forward<Args>(args)...);
-    }
-
-    /// Inserts `k` with `obj`, or assigns `obj` to the value of `k`.
-    template <class M>
-    std::pair<iterator, bool> insert_or_assign(const Key& k, M&& obj) {
-        return assign_if_present(this->try_emplace_impl(k, std::forward<M>(obj)), std::forward<M>(obj));
-    }
-    /// As above, moving `k` into the map when it is inserted.
-    template <class M>
-    std::pair<iterator, bool> insert_or_assign(Key&& k, M&& obj) {
-        return assign_if_present(this->try_emplace_impl(std::move(k), std::forward<M>(obj)), std::forward<M>(obj));
-    }
-    /// As above, with a hint for the position.
-    template <class M>
-    iterator insert_or_assign(const_iterator hint, const Key& k, M&& obj) {
-        const typename base::size_type old_size = this->size();
-        const iterator it = this->try_emplace_hint_impl(hint, k, std::forward<M>(obj));
-        if (this->size() == old_size)
-            it->second = std::forward<M>(obj);
-        return it;
-    }
-    /// As above, with a hint for the position.
-    template <class M>
-    iterator insert_or_assign(const_iterator hint, Key&& k, M&& obj) {
-        const typename base::size_type old_size = this->size();
-        const iterator it = this->try_emplace_hint_impl(hint, std::move(k), std::forward<M>(obj));
-        if (this->size() == old_size)
-            it->second = std::forward<M>(obj);
-        return it;
-    }
-
-private:
-    // `obj` was not used when the key was present: assign it now.
-    template <class M>
-    static std::pair<iterator, bool> assign_if_present(std::pair<iterator, bool> r, M&& obj) {
-        if (!r.second)
-            r.first->second = std::forward<M>(obj);
-        return r;
     }
 };
 

@@ -15,6 +15,7 @@
 #include <kel_std/allocator.h>
 #include <kel_std/config.h>
 #include <kel_std/detail/hash_table.h>
+#include <kel_std/detail/map_members.h>
 #include <kel_std/hash.h>
 #include <kel_std/throw_functions.h>
 
@@ -63,11 +64,15 @@ public:
 } // namespace detail
 
 /// A hashed map with unique keys; the drop-in counterpart of
-/// `std::unordered_map`.
+/// `std::unordered_map`. Besides the members of every hashed container it
+/// has `operator[]`, `at` (throwing `kel_std::out_of_range` for a missing
+/// key), `try_emplace` and `insert_or_assign`, as `std::unordered_map` has
+/// them; the hints of the last two are checked and not otherwise needed.
 template <class Key, class T, class Hash = hash<Key>, class KeyEqual = std::equal_to<Key>,
           class Allocator = allocator<std::pair<const Key, T>>>
-class unordered_map : public detail::hash_map_base<Key, T, Hash, KeyEqual, Allocator, false> {
-    typedef detail::hash_map_base<Key, T, Hash, KeyEqual, Allocator, false> base;
+class unordered_map
+    : public detail::unique_map_members<detail::hash_map_base<Key, T, Hash, KeyEqual, Allocator, false>> {
+    typedef detail::unique_map_members<detail::hash_map_base<Key, T, Hash, KeyEqual, Allocator, false>> base;
 
 public:
     /// A position in the map.
@@ -99,86 +104,6 @@ public:
     unordered_map& operator=(std::initializer_list<value_type> il) {
         this->assign_list(il);
         return *this;
-    }
-
-    /// The value of `k`, inserted value-initialised if the key is new.
-    T& operator[](const Key& k) { return this->try_emplace_impl(k).first->second; }
-    /// The value of `k`, inserted value-initialised (with `k` moved into the
-    /// map) if the key is new.
-    T& operator[](Key&& k) { return this->try_emplace_impl(std::move(k)).first->second; }
-
-    /// The value of `k`. Throws: `kel_std::out_of_range` ("out of range
-    /// error") when the key is not in the map.
-    T& at(const Key& k) {
-        const iterator it = this->find(k);
-        if (it == this->end())
-            kel_throw_out_of_range();
-        return it->second;
-    }
-    /// The value of `k`. Throws: `kel_std::out_of_range` when the key is not
-    /// in the map.
-    const T& at(const Key& k) const {
-        const const_iterator it = this->find(k);
-        if (it == this->end())
-            kel_throw_out_of_range();
-        return it->second;
-    }
-
-    /// Inserts `k` with a value built from `args` unless the key is present;
-    /// nothing is built or moved from then.
-    template <class... Args>
-    std::pair<iterator, bool> try_emplace(const Key& k, Args&&... args) {
-        return this->try_emplace_impl(k, std::forward<Args>(args)...);
-    }
-    /// As above, moving `k` into the map when it is inserted.
-    template <class... Args>
-    std::pair<iterator, bool> try_emplace(Key&& k, Args&&... args) {
-        return this->try_emplace_impl(std::move(k), std::forward<Args>(args)...);
-    }
-    /// As above; the hint is not needed and not used.
-    template <class... Args>
-    iterator try_emplace(const_iterator hint, const Key& k, Args&&... args) {
-        this->check_hint(hint);
-        return this->try_emplace_impl(k, std::forward<Args>(args)...).first;
-    }
-    /// As above; the hint is not needed and not used.
-    template <class... Args>
-    iterator try_emplace(const_iterator hint, Key&& k, Args&&... args) {
-        this->check_hint(hint);
-        return this->try_emplace_impl(std::move(k), std::forward<Args>(args)...).first;
-    }
-
-    /// Inserts `k` with `obj`, or assigns `obj` to the value of `k`.
-    template <class M>
-    std::pair<iterator, bool> insert_or_assign(const Key& k, M&& obj) {
-        return assign_if_present(this->try_emplace_impl(k, std::forward<M>(obj)), std::forward<M>(obj));
-    }
-    /// As above, moving `k` into the map when it is inserted.
-    template <class M>
-    std::pair<iterator, bool> insert_or_assign(Key&& k, M&& obj) {
-        return assign_if_present(this->try_emplace_impl(std::move(k), std::forward<M>(obj)), std::forward<M>(obj));
-    }
-    /// As above; the hint is not needed and not used.
-    template <class M>
-    iterator insert_or_assign(const_iterator hint, const Key& k, M&& obj) {
-        this->check_hint(hint);
-        return insert_or_assign(k, std::forward<M>(obj)).first;
-    }
-    /// As above; the hint is not needed and not used.
-    template <class M>
-    iterator insert_or_assign(const_iterator hint, Key&& k, M&& obj) {
-        this->check_hint(hint);
-        return insert_or_assign(std::move(k), std::forward<M>(obj)).first;
-    }
-
-private:
-    // `obj` was not used when the key was present (try_emplace builds
-    // nothing then): assign it now.
-    template <class M>
-    static std::pair<iterator, bool> assign_if_present(std::pair<iterator, bool> r, M&& obj) {
-        if (!r.second)
-            r.first->second = std::forward<M>(obj);
-        return r;
     }
 };
 

@@ -982,6 +982,13 @@ protected:
         return std::pair<iterator, bool>(make_iter(link_front(hold.release())), true);
     }
 
+    // try_emplace with a hint, which a hash table does not need.
+    template <class K, class... Args>
+    iterator try_emplace_hint_impl(const_iterator hint, K&& k, Args&&... args) {
+        check_hint(hint);
+        return try_emplace_impl(std::forward<K>(k), std::forward<Args>(args)...).first;
+    }
+
     // ---- lookup ----
 
     template <class K>
