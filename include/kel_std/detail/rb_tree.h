@@ -101,23 +101,38 @@ inline kel_tree_node* tree_prev(kel_tree_node* x, const kel_tree_node* nil) noex
     return y;
 }
 
-template <class Value>
-class tree_const_iterator;
+// One step back. From the header the sentinel is read off the last node, so
+// that an end() taken while the container had no sentinel yet can walk back
+// through elements inserted since.
+inline void tree_step_back(kel_tree_node*& node, kel_tree_node*& nil) noexcept {
+    KEL_STD_ASSERT(node != nullptr);
+    KEL_STD_ASSERT(!(node->color == kel_tree_node::red && (node->parent == nullptr || node->parent->left == nullptr)) &&
+                   "decrementing end() of an empty container");
+    kel_tree_node* const from = node;
+    node = tree_prev(node, nil);
+    if (is_header(from))
+        nil = node->right;
+    KEL_STD_ASSERT(!is_header(node) && node != from); // not before begin()
+}
 
-/// Bidirectional iterator over a tree's values. It carries the tree's
-/// sentinel, which stepping needs; the sentinel moves with the nodes when a
-/// container is moved or swapped, so iterators stay valid across both.
-template <class Value>
+/// Bidirectional iterator over a tree's values; `Const` makes it read only,
+/// as the iterators of sets are. It carries the tree's sentinel, which
+/// stepping needs; the sentinel moves with the nodes when a container is
+/// moved or swapped, so iterators stay valid across both.
+template <class Value, bool Const>
 class tree_iterator {
 public:
     typedef std::bidirectional_iterator_tag iterator_category;
     typedef Value value_type;
     typedef std::ptrdiff_t difference_type;
-    typedef Value* pointer;
-    typedef Value& reference;
+    typedef typename std::conditional<Const, const Value*, Value*>::type pointer;
+    typedef typename std::conditional<Const, const Value&, Value&>::type reference;
 
     tree_iterator() noexcept : node_(nullptr), nil_(nullptr) {}
     tree_iterator(kel_tree_node* n, kel_tree_node* nil) noexcept : node_(n), nil_(nil) {}
+    // A mutable iterator converts to a constant one (and each to itself).
+    template <bool C, class = typename std::enable_if<Const || !C>::type>
+    tree_iterator(const tree_iterator<Value, C>& it) noexcept : node_(it.node_), nil_(it.nil_) {}
 
     reference operator*() const noexcept {
         KEL_STD_ASSERT(node_ != nullptr && !is_header(node_));
@@ -136,7 +151,7 @@ public:
         return old;
     }
     tree_iterator& operator--() noexcept {
-        step_back(node_, nil_);
+        tree_step_back(node_, nil_);
         return *this;
     }
     tree_iterator operator--(int) noexcept {
@@ -145,97 +160,18 @@ public:
         return old;
     }
 
-    friend bool operator==(const tree_iterator& a, const tree_iterator& b) noexcept { return a.node_ == b.node_; }
-    friend bool operator!=(const tree_iterator& a, const tree_iterator& b) noexcept { return a.node_ != b.node_; }
-
-    // One step back. From the header the sentinel is read off the last node,
-    // so that an end() taken while the container had no sentinel yet can
-    // walk back through elements inserted since.
-    static void step_back(kel_tree_node*& node, kel_tree_node*& nil) noexcept {
-        KEL_STD_ASSERT(node != nullptr);
-        KEL_STD_ASSERT(
-            !(node->color == kel_tree_node::red && (node->parent == nullptr || node->parent->left == nullptr)) &&
-            "decrementing end() of an empty container");
-        kel_tree_node* const from = node;
-        node = tree_prev(node, nil);
-        if (is_header(from))
-            nil = node->right;
-        KEL_STD_ASSERT(!is_header(node) && node != from); // not before begin()
+    template <bool C>
+    bool operator==(const tree_iterator<Value, C>& other) const noexcept {
+        return node_ == other.node_;
+    }
+    template <bool C>
+    bool operator!=(const tree_iterator<Value, C>& other) const noexcept {
+        return node_ != other.node_;
     }
 
     kel_tree_node* node_;
     kel_tree_node* nil_;
 };
-
-/// Bidirectional iterator over a tree's values, read only. The iterator of
-/// sets, where elements may not be changed in place.
-template <class Value>
-class tree_const_iterator {
-public:
-    typedef std::bidirectional_iterator_tag iterator_category;
-    typedef Value value_type;
-    typedef std::ptrdiff_t difference_type;
-    typedef const Value* pointer;
-    typedef const Value& reference;
-
-    tree_const_iterator() noexcept : node_(nullptr), nil_(nullptr) {}
-    tree_const_iterator(kel_tree_node* n, kel_tree_node* nil) noexcept : node_(n), nil_(nil) {}
-    tree_const_iterator(const tree_iterator<Value>& it) noexcept : node_(it.node_), nil_(it.nil_) {}
-
-    reference operator*() const noexcept {
-        KEL_STD_ASSERT(node_ != nullptr && !is_header(node_));
-        return static_cast<tree_node<Value>*>(node_)->value();
-    }
-    pointer operator->() const noexcept { return std::addressof(**this); }
-
-    tree_const_iterator& operator++() noexcept {
-        KEL_STD_ASSERT(node_ != nullptr && !is_header(node_));
-        node_ = tree_next(node_, nil_);
-        return *this;
-    }
-    tree_const_iterator operator++(int) noexcept {
-        tree_const_iterator old = *this;
-        ++*this;
-        return old;
-    }
-    tree_const_iterator& operator--() noexcept {
-        tree_iterator<Value>::step_back(node_, nil_);
-        return *this;
-    }
-    tree_const_iterator operator--(int) noexcept {
-        tree_const_iterator old = *this;
-        --*this;
-        return old;
-    }
-
-    friend bool operator==(const tree_const_iterator& a, const tree_const_iterator& b) noexcept {
-        return a.node_ == b.node_;
-    }
-    friend bool operator!=(const tree_const_iterator& a, const tree_const_iterator& b) noexcept {
-        return a.node_ != b.node_;
-    }
-
-    kel_tree_node* node_;
-    kel_tree_node* nil_;
-};
-
-// Mixed comparisons between the two iterator kinds of a map.
-template <class V>
-bool operator==(const tree_iterator<V>& a, const tree_const_iterator<V>& b) noexcept {
-    return a.node_ == b.node_;
-}
-template <class V>
-bool operator!=(const tree_iterator<V>& a, const tree_const_iterator<V>& b) noexcept {
-    return a.node_ != b.node_;
-}
-template <class V>
-bool operator==(const tree_const_iterator<V>& a, const tree_iterator<V>& b) noexcept {
-    return a.node_ == b.node_;
-}
-template <class V>
-bool operator!=(const tree_const_iterator<V>& a, const tree_iterator<V>& b) noexcept {
-    return a.node_ != b.node_;
-}
 
 // A deduction guide applies to an input iterator, a comparator that is not
 // an allocator and an allocator.
@@ -275,8 +211,8 @@ public:
     typedef const value_type& const_reference;
     typedef typename std::allocator_traits<Alloc>::pointer pointer;
     typedef typename std::allocator_traits<Alloc>::const_pointer const_pointer;
-    typedef typename std::conditional<is_set, tree_const_iterator<Value>, tree_iterator<Value>>::type iterator;
-    typedef tree_const_iterator<Value> const_iterator;
+    typedef tree_iterator<Value, is_set> iterator;
+    typedef tree_iterator<Value, true> const_iterator;
     typedef std::reverse_iterator<iterator> reverse_iterator;
     typedef std::reverse_iterator<const_iterator> const_reverse_iterator;
     typedef
