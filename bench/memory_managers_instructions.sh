@@ -27,7 +27,7 @@ count() {
 life() { echo $(($1 - base)); }
 
 base=$(count std::map none | cut -d' ' -f1)
-printf '| container | memory | life (millions) | / std::allocator | / pmr_pool | / std:: on std::allocator | destroy (millions) | destroy / std:: on std::allocator |\n'
+printf '| container | memory | life (millions) | / std::allocator | / pmr_pool | / std:: on std::allocator | destroy (thousands) | destroy / std:: on std::allocator |\n'
 printf '|---|---|---:|---:|---:|---:|---:|---:|\n'
 for container in std::map std::unordered_map kel_std::map kel_std::unordered_map; do
     peer=std::${container#*::}
@@ -42,6 +42,6 @@ for container in std::map std::unordered_map kel_std::map kel_std::unordered_map
         set -- $(count "$container" "$memory")
         awk -v c="$container" -v m="$memory" -v ir="$(life "$1")" -v s="$std" -v p="$pool" -v q="$peer_life" \
             -v d="$2" -v qd="$peer_destroy" \
-            'BEGIN { printf "| %s | %s | %.1f | %.3f | %.3f | %.3f | %.2f | %.3f |\n", c, m, ir / 1e6, ir / s, ir / p, ir / q, d / 1e6, d / qd }'
+            'BEGIN { printf "| %s | %s | %.1f | %.3f | %.3f | %.3f | %.1f | %.4f |\n", c, m, ir / 1e6, ir / s, ir / p, ir / q, d / 1e3, d / qd }'
     done
 done
