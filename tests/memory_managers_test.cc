@@ -937,7 +937,8 @@ int counted::live = 0;
 template <class K, class V>
 using tree_map = kel_std::map<K, V, std::less<K>, kel_std::allocator<std::pair<const K, V>>>;
 template <class K, class V>
-using hashed_map = kel_std::unordered_map<K, V, kel_std::hash<K>, std::equal_to<K>, kel_std::allocator<std::pair<const K, V>>>;
+using hashed_map =
+    kel_std::unordered_map<K, V, kel_std::hash<K>, std::equal_to<K>, kel_std::allocator<std::pair<const K, V>>>;
 
 // Fills a container of type C on `m` with 500 elements, clears it, fills it
 // with 300 and destroys it. Returns the deallocations that `deallocations()`
@@ -996,9 +997,10 @@ void check_dropping(const char* name) {
     EXPECT_EQ(pool.blocks_in_use() + pool.bytes_in_use(), 0u);
     recording_manager plain;
     const auto plain_count = [&plain] {
-        return static_cast<int>(std::count_if(plain.calls.begin(), plain.calls.end(), [](const kel_test::manager_call& c) {
-            return c.kind == kel_test::manager_call::deallocate;
-        }));
+        return static_cast<int>(
+            std::count_if(plain.calls.begin(), plain.calls.end(), [](const kel_test::manager_call& c) {
+                return c.kind == kel_test::manager_call::deallocate;
+            }));
     };
     EXPECT_EQ(deallocations_of_clear_and_destruction<trivial>(plain, plain_count), counts(500, 301));
     EXPECT_EQ(plain.live_blocks(), 0u);
@@ -1042,7 +1044,8 @@ TEST(managed_containers, strings_on_the_arena_are_destroyed_and_give_their_block
         EXPECT_EQ(ordered.at(7).get_allocator().manager, &arena);
         EXPECT_GE(arena.blocks_in_use(), 4 * 300u);
         ordered.clear();
-        EXPECT_EQ(arena.blocks_in_use(), 2 * 300u + 2) << "the hashed map's nodes, strings and bucket array, and the ordered map's sentinel";
+        EXPECT_EQ(arena.blocks_in_use(), 2 * 300u + 2)
+            << "the hashed map's nodes, strings and bucket array, and the ordered map's sentinel";
     }
     EXPECT_EQ(arena.blocks_in_use(), 0u) << "every string buffer, node, sentinel and bucket array deallocated";
     arena.release();
