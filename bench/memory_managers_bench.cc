@@ -10,7 +10,8 @@
 //
 // Only the workload is timed (manual time, on the thread's CPU clock);
 // building the container for churn and destroy, and destroying it after
-// build and churn, are not. Each container lives on a fresh resource.
+// build and churn, are not. Destruction runs a fixed number of iterations
+// (memory_policies.h). Each container lives on a fresh resource.
 // Benchmark names are
 // "<workload>/<container>+<memory>/<N>", for bench/peer_ratios.py.
 #include "memory_policies.h"
@@ -19,6 +20,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <utility>
@@ -60,15 +62,22 @@ void measure(benchmark::State& state) {
     }
 }
 
+template <class Family, class Memory, class Workload>
+void register_workload() {
+    const std::string name = std::string(Workload::name()) + "/" + Family::name() + "+" + Memory::name();
+    for (std::size_t n : {1000, 100000, 1000000}) {
+        benchmark::internal::Benchmark* b =
+            benchmark::RegisterBenchmark(name.c_str(), &measure<Family, Memory, Workload>)
+                ->Arg(static_cast<std::int64_t>(n))
+                ->UseManualTime();
+        if (Workload::iterations(n) != 0)
+            b->Iterations(static_cast<benchmark::IterationCount>(Workload::iterations(n)));
+    }
+}
+
 template <class Family, class Memory, class... Workload>
 void register_row(type_list<Workload...>) {
-    const std::string row = std::string(Family::name()) + "+" + Memory::name();
-    for (auto w : {std::make_pair(Workload::name(), &measure<Family, Memory, Workload>)...})
-        benchmark::RegisterBenchmark((std::string(w.first) + "/" + row).c_str(), w.second)
-            ->Arg(1000)
-            ->Arg(100000)
-            ->Arg(1000000)
-            ->UseManualTime();
+    (register_workload<Family, Memory, Workload>(), ...);
 }
 
 template <class Family, class... Memory>

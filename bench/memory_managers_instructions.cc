@@ -3,7 +3,9 @@
 // container of the benchmarks' rows (build from N random keys, churn,
 // destroy; N = 100,000 by default) with the row's names as in
 // memory_managers_bench, e.g. "std::map" "pool_manager". MEMORY "none" only
-// draws the keys, the baseline to subtract.
+// draws the keys, the baseline to subtract. The destruction runs in a
+// function of its own, destroy_phase, so that callgrind's inclusive count
+// of that function gives its instructions apart from the rest of the life.
 // bench/memory_managers_instructions.sh runs every row under callgrind.
 #include "memory_policies.h"
 
@@ -16,12 +18,20 @@ namespace {
 using kel_bench::key_set;
 using kel_bench::type_list;
 
+template <class Instance>
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+void destroy_phase(Instance& x, const key_set& keys) {
+    kel_bench::destroy::timed(x, keys);
+}
+
 template <class Family, class Memory>
 void life(const key_set& keys) {
     kel_bench::instance<Family, Memory> x;
     kel_bench::build::timed(x, keys);
     kel_bench::churn::timed(x, keys);
-    kel_bench::destroy::timed(x, keys);
+    destroy_phase(x, keys);
 }
 
 template <class Family, class... Memory>

@@ -7,7 +7,9 @@
 #define KEL_STD_BENCH_MEMORY_POLICIES_H
 
 #include <kel_std/allocator.h>
+#include <kel_std/map.h>
 #include <kel_std/memory_managers.h>
+#include <kel_std/unordered_map.h>
 
 #include <cstddef>
 #include <functional>
@@ -89,7 +91,8 @@ inline const char* kel_memory<kel_std::arena_manager>::name() {
     return "arena_manager";
 }
 
-// Container families: a map from int to int over a given allocator.
+// Container families: a map from int to int over a given allocator, the
+// standard ones and the library's.
 struct std_map {
     static const char* name() { return "std::map"; }
     template <class Allocator>
@@ -102,13 +105,23 @@ struct std_unordered_map {
     using type = std::unordered_map<int, int, std::hash<int>, std::equal_to<int>, Allocator>;
 };
 
+struct kel_map {
+    static const char* name() { return "kel_std::map"; }
+    template <class Allocator>
+    using type = kel_std::map<int, int, std::less<int>, Allocator>;
+};
+
+struct kel_unordered_map {
+    static const char* name() { return "kel_std::unordered_map"; }
+    template <class Allocator>
+    using type = kel_std::unordered_map<int, int, std::hash<int>, std::equal_to<int>, Allocator>;
+};
+
 template <class... T>
 struct type_list {};
 
-// The rows of the benchmarks. kel_std::map and kel_std::unordered_map join
-// the first list as two more families of the same shape, e.g.
-//   struct kel_map { name() "kel_std::map"; type<A> = kel_std::map<int, int, std::less<int>, A>; };
-typedef type_list<std_map, std_unordered_map> container_families;
+// The rows of the benchmarks: every family on every source of memory.
+typedef type_list<std_map, std_unordered_map, kel_map, kel_unordered_map> container_families;
 typedef type_list<std_heap, pmr_pool, pmr_monotonic, kel_memory<no_manager>, kel_memory<kel_std::pool_manager>,
                   kel_memory<kel_std::arena_manager>>
     memories;
@@ -157,9 +170,12 @@ struct instance {
     }
 };
 
-// The workloads: what is done before the clock starts, and what is timed.
+// The workloads: what is done before the clock starts, and what is timed;
+// and how many iterations a repetition makes (0: as many as the minimum time
+// asks for).
 struct build {
     static const char* name() { return "build"; }
+    static std::size_t iterations(std::size_t) { return 0; }
     template <class Instance>
     static void prepare(Instance&, const key_set&) {}
     template <class Instance>
@@ -170,6 +186,7 @@ struct build {
 
 struct churn {
     static const char* name() { return "churn"; }
+    static std::size_t iterations(std::size_t) { return 0; }
     template <class Instance>
     static void prepare(Instance& x, const key_set& keys) {
         x.insert(keys.build);
@@ -182,8 +199,12 @@ struct churn {
     }
 };
 
+// A fixed count: a destruction that takes next to no time would otherwise
+// be repeated until its time adds up to the minimum, each time after an
+// untimed build of the whole container.
 struct destroy {
     static const char* name() { return "destroy"; }
+    static std::size_t iterations(std::size_t n) { return n <= 1000 ? 200 : n <= 100000 ? 10 : 3; }
     template <class Instance>
     static void prepare(Instance& x, const key_set& keys) {
         x.insert(keys.build);

@@ -30,10 +30,10 @@ def load(path):
     for b in data["benchmarks"]:
         if b.get("run_type", "iteration") != "iteration" or b.get("error_occurred"):
             continue
-        parts = b.get("run_name", b["name"]).split("/")
-        # Benchmarks timed by hand carry a "manual_time" suffix: not an argument.
-        if parts[-1] in ("manual_time", "real_time"):
-            parts = parts[:-1]
+        # Benchmarks timed by hand carry a "manual_time" suffix, and those with
+        # a fixed iteration count an "iterations:N" part: not arguments.
+        parts = [p for p in b.get("run_name", b["name"]).split("/")
+                 if p not in ("manual_time", "real_time") and not p.startswith("iterations:")]
         if len(parts) < 2:
             continue
         op, impl, arg = parts[0], parts[1], "/".join(parts[2:])

@@ -6,7 +6,9 @@
 //   nothing is in use;
 // - arena_manager on a buffer on the stack, under a string and a map built
 //   together and thrown away together: the buffer serves first, then chunks
-//   from the heap, and release() gives everything back at once.
+//   from the heap, and release() gives everything back at once. A map whose
+//   elements need no destructor (ints) does not even visit its nodes when it
+//   goes: it leaves them to the arena.
 //
 // Then a manager of one's own: a bump allocator on a fixed buffer that fills
 // its blocks with 0xAA and logs every call. The output shows that the library
@@ -18,16 +20,15 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <functional>
-#include <map>
 #include <new>
+#include <utility>
 
 namespace {
 
 // A map from int to the library's string whose nodes come from a manager;
 // so do the strings' buffers, through the allocator each string is given.
 typedef std::pair<const int, kel_std::string> entry;
-typedef std::map<int, kel_std::string, std::less<int>, kel_std::allocator<entry>> label_map;
+typedef kel_std::map<int, kel_std::string> label_map; // kel_std::allocator<entry> by default
 
 kel_std::string label(int n, kel_std::kel_memory_manager* manager) {
     char text[32];
@@ -42,7 +43,7 @@ void pool_example() {
         label_map labels{kel_std::allocator<entry>(&pool)};
         for (int i = 0; i < 1000; ++i)
             labels.emplace(i, label(i, &pool));
-        std::printf("  %zu blocks in use (nodes and string buffers), %zu bytes held in %zu chunks\n",
+        std::printf("  %zu blocks in use (nodes, string buffers and the sentinel), %zu bytes held in %zu chunks\n",
                     pool.blocks_in_use(), pool.bytes_held(), pool.chunks_held());
         const std::size_t held = pool.bytes_held();
         for (int i = 1; i < 1000; i += 2)
@@ -77,6 +78,17 @@ void arena_example() {
     // arena frees everything at once.
     std::printf("  map and string gone: %zu blocks in use, %zu bytes still taken\n", arena.blocks_in_use(),
                 arena.bytes_in_use());
+    // Ints need no destructor, and the arena frees nothing before release():
+    // the map drops its nodes without visiting them, which the arena's count
+    // of blocks in use shows until release().
+    {
+        typedef std::pair<const int, int> number;
+        kel_std::map<int, int> squares{kel_std::allocator<number>(&arena)};
+        for (int i = 0; i < 100; ++i)
+            squares.emplace(i, i * i);
+    }
+    std::printf("  a map of 100 squares gone: %zu blocks still counted (its nodes and sentinel, dropped)\n",
+                arena.blocks_in_use());
     arena.release();
     std::printf("  after release(): %zu bytes in use, %zu chunks held\n", arena.bytes_in_use(), arena.chunks_held());
 }

@@ -10,6 +10,7 @@
 #include <kel_std/basic_string.h>
 #include <kel_std/detail/hash_table_check.h>
 #include <kel_std/errors.h>
+#include <kel_std/memory_managers.h>
 #include <kel_std/unordered_map.h>
 #include <kel_std/unordered_set.h>
 
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <memory_resource>
@@ -24,6 +26,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -110,9 +113,11 @@ public:
         std::is_same<typename C::insert_return_type,
                      kel_std::detail::node_insert_return<typename C::iterator, typename C::node_type>>::value;
 
-    differential(unsigned seed, unsigned hash_bits, int key_range)
-        : a_(0, narrow_hash<key_type>(hash_bits)), b_(7, narrow_hash<key_type>(hash_bits)), rng_(seed),
-          key_range_(key_range) {}
+    // Both containers are built with `alloc`, and so are their copies.
+    differential(unsigned seed, unsigned hash_bits, int key_range,
+                 const typename C::allocator_type& alloc = typename C::allocator_type())
+        : a_(0, narrow_hash<key_type>(hash_bits), typename C::key_equal(), alloc),
+          b_(7, narrow_hash<key_type>(hash_bits), typename C::key_equal(), alloc), rng_(seed), key_range_(key_range) {}
 
     void run(int steps) {
         for (int step = 0; step < steps; ++step) {
@@ -369,22 +374,32 @@ private:
     int key_range_;
 };
 
+// Runs `seeds` seeds of every configuration, `percent` of the steps each,
+// the containers under test on `manager` (null: the global heap);
+// `after_each` is called once the containers of a run are gone.
 template <class C, class Model>
-void run_differential(const char* name) {
+void run_differential(const char* name, unsigned seeds = 3, int percent = 100,
+                      kel_std::kel_memory_manager* manager = nullptr,
+                      const std::function<void()>& after_each = nullptr) {
     // Full hashes, 3 bits (8 distinct hashes: unequal keys with equal
     // stored hashes) and 0 bits (every key in one bucket); few and many
     // distinct keys.
     const unsigned bits[] = {64, 3, 0};
     const int ranges[] = {40, 400};
+    const typename C::allocator_type alloc(manager);
     std::size_t operations = 0;
-    for (unsigned seed = 1; seed <= 3; ++seed)
+    for (unsigned seed = 1; seed <= seeds; ++seed)
         for (unsigned b : bits)
             for (int range : ranges) {
                 SCOPED_TRACE(std::string(name) + ": seed " + std::to_string(seed) + ", hash bits " + std::to_string(b) +
                              ", key range " + std::to_string(range));
-                differential<C, Model> d(seed, b, range);
-                d.run(scaled(b == 0 ? 400 : 1200));
-                operations += d.operations;
+                {
+                    differential<C, Model> d(seed, b, range, alloc);
+                    d.run(scaled(b == 0 ? 4 * percent : 12 * percent));
+                    operations += d.operations;
+                }
+                if (after_each)
+                    after_each();
                 if (::testing::Test::HasFailure())
                     return;
             }
@@ -419,6 +434,37 @@ TEST(unordered_differential, multimap_against_std) {
 TEST(unordered_differential, library_string_keys_against_std) {
     run_differential<kmap<kel_std::string>, std::unordered_map<kel_std::string, int>>("map<kel_std::string>");
     run_differential<kmultiset<kel_std::string>, std::unordered_multiset<kel_std::string>>("multiset<kel_std::string>");
+}
+
+// The same runs (one seed, half the steps) with every node and bucket array on a
+// pool_manager, whose counters are back at zero whenever the containers are
+// gone, and on an arena_manager, released after each run. On the arena,
+// containers whose elements have destructors deallocate everything they
+// held; the others drop their nodes when destroyed or cleared.
+template <class C, class Model>
+void run_on_managers(const std::string& name) {
+    kel_std::pool_manager pool;
+    run_differential<C, Model>((name + " on pool_manager").c_str(), 1, 50, &pool, [&pool] {
+        EXPECT_NE(pool.chunks_held(), 0u) << "the containers did not use the pool";
+        EXPECT_EQ(pool.blocks_in_use(), 0u);
+        EXPECT_EQ(pool.bytes_in_use(), 0u);
+    });
+    kel_std::arena_manager arena;
+    run_differential<C, Model>((name + " on arena_manager").c_str(), 1, 50, &arena, [&arena] {
+        EXPECT_NE(arena.chunks_held(), 0u) << "the containers did not use the arena";
+        if (!std::is_trivially_destructible<typename C::value_type>::value) {
+            EXPECT_EQ(arena.blocks_in_use(), 0u);
+        }
+        arena.release();
+        EXPECT_EQ(arena.blocks_in_use() + arena.bytes_in_use() + arena.chunks_held() + arena.bytes_held(), 0u);
+    });
+}
+
+TEST(unordered_differential, every_kind_on_pool_manager_and_arena_manager) {
+    run_on_managers<kset<int>, std::unordered_set<int>>("set<int>");
+    run_on_managers<kmultiset<std::string>, std::unordered_multiset<std::string>>("multiset<string>");
+    run_on_managers<kmap<int>, std::unordered_map<int, int>>("map<int>");
+    run_on_managers<kmultimap<std::string>, std::unordered_multimap<std::string, int>>("multimap<string>");
 }
 
 // The default hash of the library's string is transparent: with a

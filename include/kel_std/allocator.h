@@ -60,6 +60,36 @@ protected:
     ~kel_memory_manager() = default;
 };
 
+/// A memory manager that promises that `deallocate` frees nothing: every
+/// block it hands out stays taken until all of them are freed at once, by a
+/// release of the manager's own or by its destructor.
+///
+/// Callers may therefore skip deallocating blocks of such a manager. The
+/// library's containers do, through `kel_std::allocator`: when one is
+/// destroyed or cleared and its elements need no destructor
+/// (`std::is_trivially_destructible`), it drops its nodes (and, when
+/// destroyed, its tree sentinel or bucket array) without visiting them, so
+/// that no `deallocate` call reaches the manager. `arena_manager` derives
+/// from it.
+///
+/// Derive from it only if the promise holds: a block that is never
+/// deallocated must neither leak nor keep anything else from being freed,
+/// and nothing the manager does in `deallocate` (counting, say) may be
+/// needed for correctness. It adds no virtual function: the vtable layout
+/// is that of `kel_memory_manager`. The containers recognise it with
+/// `dynamic_cast`, so in a build without RTTI they deallocate as usual.
+class kel_monotonic_memory_manager : public kel_memory_manager {
+protected:
+    /// Managers are created as derived objects only.
+    kel_monotonic_memory_manager() = default;
+    /// Copies nothing of the interface; derived classes decide what copying means.
+    kel_monotonic_memory_manager(const kel_monotonic_memory_manager&) = default;
+    /// Assigns nothing of the interface; derived classes decide what copying means.
+    kel_monotonic_memory_manager& operator=(const kel_monotonic_memory_manager&) = default;
+    /// Not virtual: a manager is never deleted through this interface.
+    ~kel_monotonic_memory_manager() = default;
+};
+
 namespace detail {
 
 /// The allocation rule shared by `allocator<void>` and the string's buffers:
@@ -223,6 +253,37 @@ template <class T, class U>
 bool operator!=(const allocator<T>& a, const allocator<U>& b) noexcept {
     return a.manager != b.manager;
 }
+
+namespace detail {
+
+/// Whether the blocks of allocator `a` may be dropped without deallocating
+/// them: false for every allocator but `kel_std::allocator<T>` (a class
+/// derived from it included, since nothing is known of what it adds); for
+/// that one, true when its manager is a `kel_monotonic_memory_manager`.
+/// Complexity: constant (one `dynamic_cast`). Throws: nothing.
+template <class Alloc>
+bool deallocation_skippable(const Alloc& a) noexcept {
+    static_cast<void>(a);
+    return false;
+}
+
+/// `kel_std::allocator<T>`: whether its manager is non-null and promises,
+/// by deriving from `kel_monotonic_memory_manager`, that deallocation frees
+/// nothing. Without RTTI the promise cannot be seen, and the answer is
+/// false (translation units built with and without RTTI may then disagree,
+/// which only decides whether blocks are deallocated or dropped: both are
+/// correct for such a manager).
+template <class T>
+bool deallocation_skippable(const allocator<T>& a) noexcept {
+#if defined(__GXX_RTTI) || defined(__cpp_rtti) || defined(_CPPRTTI)
+    return a.manager != nullptr && dynamic_cast<kel_monotonic_memory_manager*>(a.manager) != nullptr;
+#else
+    static_cast<void>(a);
+    return false;
+#endif
+}
+
+} // namespace detail
 
 } // namespace kel_std
 

@@ -126,8 +126,14 @@ private:
 /// were deallocated is not reused before `release()`, so it does not suit
 /// long-lived containers with many erasures.
 ///
+/// It is a `kel_monotonic_memory_manager`: the library's containers on it
+/// (through `kel_std::allocator`) whose elements need no destructor drop
+/// their nodes when destroyed or cleared, without visiting them or calling
+/// `deallocate`; `blocks_in_use()` then keeps counting those nodes until
+/// `release()`.
+///
 /// Not thread-safe: serialise all use of one arena. Not copyable or movable.
-class arena_manager final : public kel_memory_manager {
+class arena_manager final : public kel_monotonic_memory_manager {
 public:
     /// Sizes of the arena's blocks and chunks, in bytes.
     enum : std::size_t {
@@ -236,6 +242,9 @@ public:
     }
 
     /// Blocks allocated and not yet deallocated since the last `release()`.
+    /// Blocks that their owner dropped without deallocating (the nodes of a
+    /// library container whose elements need no destructor, when it is
+    /// destroyed or cleared) stay counted until `release()`.
     std::size_t blocks_in_use() const noexcept { return blocks_in_use_; }
     /// Bytes handed out since the last `release()`, each block counted at its
     /// rounded size. Deallocation does not reduce it: the memory stays taken

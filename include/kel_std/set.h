@@ -14,6 +14,15 @@
 ///   first element arrives: an empty container, default-constructed or moved
 ///   from, holds no memory, and its default and move constructors do not
 ///   throw or allocate. `clear()` keeps the sentinel for the next element.
+/// - On a memory manager that frees nothing until a release of its own (a
+///   `kel_monotonic_memory_manager`, such as `arena_manager`, held by a
+///   `kel_std::allocator`), a container whose elements need no destructor
+///   (`std::is_trivially_destructible`) drops its nodes when destroyed or
+///   cleared, without visiting or deallocating them (the destructor drops
+///   the sentinel too): destruction and `clear()` take constant time, and
+///   the manager counts those blocks as in use until its release. Other
+///   containers, and these on other managers, destroy and deallocate every
+///   node.
 /// - Copies clone the tree's shape without comparing keys (O(n)); copy
 ///   assignment reuses the target's nodes. Insertion of sorted input with an
 ///   `end()` hint, and construction from sorted input, are O(n) in all.

@@ -13,6 +13,15 @@
 ///   the bucket array is one more allocation from the same allocator. The
 ///   default `kel_std::allocator` takes both from its memory manager, or from
 ///   the global heap when it has none.
+/// - On a memory manager that frees nothing until a release of its own (a
+///   `kel_monotonic_memory_manager`, such as `arena_manager`, held by a
+///   `kel_std::allocator`), a container whose elements need no destructor
+///   (`std::is_trivially_destructible`) drops its nodes when destroyed or
+///   cleared, without visiting or deallocating them (the destructor drops
+///   the bucket array too; `clear()` keeps it and empties it, in
+///   O(bucket_count())): the manager counts those blocks as in use until
+///   its release. Other containers, and these on other managers, destroy and
+///   deallocate every node.
 /// - The bucket count is a power of two. Every hash is mixed before its low
 ///   bits choose the bucket, so hashes that are the identity (as
 ///   `std::hash<int>` is) or reduced below a modulus spread well. Each node

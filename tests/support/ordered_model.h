@@ -210,8 +210,12 @@ public:
     static const bool is_multi = std::is_same<decltype(std::declval<ours&>().insert(std::declval<const value_type&>())),
                                               typename ours::iterator>::value;
 
-    // `fail` receives a description of the first difference found.
-    model_run(source& src, std::function<void(const std::string&)> fail) : src_(src), fail_(std::move(fail)) {}
+    // `fail` receives a description of the first difference found. The
+    // containers under test are built with `alloc` (the twin with its
+    // rebound copy), and so are their copies.
+    model_run(source& src, std::function<void(const std::string&)> fail,
+              const typename ours::allocator_type& alloc = typename ours::allocator_type())
+        : src_(src), fail_(std::move(fail)), a_(alloc), b_(alloc), c_(typename twin::allocator_type(alloc)) {}
 
     // Runs up to `steps` operations, while `more()` allows; returns how
     // many were checked (fewer when a check failed).

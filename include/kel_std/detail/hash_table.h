@@ -521,7 +521,12 @@ public:
         }
     }
 
-    ~hash_table() { release_all(); }
+    // Nodes that may be dropped (see node_alloc::droppable) are left to the
+    // manager, the bucket array with them: nothing is visited or deallocated.
+    ~hash_table() {
+        if (!node_alloc_type::droppable(node_alloc_ref()))
+            release_all();
+    }
 
     hash_table& operator=(const hash_table& other) {
         if (this == &other)
@@ -593,10 +598,13 @@ public:
 
     // ---- modifiers ----
 
+    // The bucket array stays for the next elements; droppable nodes are left
+    // to the manager without a visit.
     void clear() noexcept {
         if (impl_.size == 0)
             return;
-        destroy_nodes();
+        if (!node_alloc_type::droppable(node_alloc_ref()))
+            destroy_nodes();
         const size_type count = impl_.mask + 1;
         std::memset(static_cast<void*>(impl_.buckets), 0, (count + 1 + hash_mask_words(count)) * sizeof(hash_slot));
         set_bit(count);

@@ -8,10 +8,12 @@
 #ifndef KEL_STD_DETAIL_NODE_ALLOC_H
 #define KEL_STD_DETAIL_NODE_ALLOC_H
 
+#include <kel_std/allocator.h>
 #include <kel_std/config.h>
 
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 namespace kel_std {
@@ -69,6 +71,14 @@ struct node_alloc {
     static void destroy(allocator_type& a, Node* n) noexcept {
         traits::destroy(a, std::addressof(n->value()));
         deallocate(a, n);
+    }
+
+    /// Whether a container whose nodes come from `a` may drop them all
+    /// without visiting them: their values need no destructor, and the
+    /// allocator's manager frees nothing on deallocation (it frees every
+    /// block at once later). Containers ask once, when destroyed or cleared.
+    static bool droppable(const allocator_type& a) noexcept {
+        return std::is_trivially_destructible<typename Node::value_type>::value && deallocation_skippable(a);
     }
 };
 

@@ -325,7 +325,11 @@ public:
         }
     }
 
+    // Nodes that may be dropped (see node_alloc::droppable) are left to the
+    // manager, the sentinel with them: nothing is visited or deallocated.
     ~rb_tree() {
+        if (node_alloc_type::droppable(node_alloc_ref()))
+            return;
         destroy_all();
         free_nil();
     }
@@ -390,8 +394,11 @@ public:
 
     // ---- modifiers ----
 
+    // The sentinel stays for the next elements; droppable nodes are left to
+    // the manager without a visit.
     void clear() noexcept {
-        destroy_all();
+        if (!node_alloc_type::droppable(node_alloc_ref()))
+            destroy_all();
         impl_.reset(impl_.nil);
     }
 
