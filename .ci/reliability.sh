@@ -71,9 +71,17 @@ step "coverage of the container and string headers (gcov, gcovr)"
 # Template code is counted over every test binary that instantiates it.
 # Branches count per instantiation, so compile-time choices (unique or equal
 # keys, set or map) leave some branches of every instantiation unreachable.
-headers='include/kel_std/(set|map|basic_string)\.h|include/kel_std/detail/(rb_tree|node_handle|node_alloc|tree_check|contiguous_iterator)\.h'
-$gcovr_run --filter "$headers" build-cov
-$gcovr_run --filter "$headers" build-cov --branches --print-summary --fail-under-line 96 --fail-under-branch 80
+# Left out: the structure verifiers, whose failure branches only a damaged
+# container takes, and the gdb printers' fixture programs, which run only
+# under gdb and are killed before they write their counts (their
+# instantiations would all count as never run).
+header_coverage() {
+    $gcovr_run --filter 'include/kel_std/[a-z_]+\.h' --filter 'include/kel_std/detail/[a-z_]+\.h' \
+        --exclude 'include/kel_std/detail/[a-z_]+_check\.h' --exclude-directories '.*gdb_printers_fixture.*' \
+        "$@" build-cov
+}
+header_coverage
+header_coverage --branches --print-summary --fail-under-line 97 --fail-under-branch 88
 
 step "valgrind memcheck: the whole test suite"
 cmake -S . -B build-valgrind -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
