@@ -25,20 +25,16 @@
 namespace kel_std {
 namespace detail {
 
-// What map and multimap share beyond the tree: the mapped type, the value
-// comparator, insertion of anything a value can be made from, and erasure
-// through a mutable iterator.
+// What map and multimap share beyond the tree and the members every map
+// has: the mapped type and the value comparator.
 template <class Key, class T, class Compare, class Alloc, bool Multi>
-class map_base : public rb_tree<Key, std::pair<const Key, T>, first_key, Compare, Alloc, Multi> {
-    typedef rb_tree<Key, std::pair<const Key, T>, first_key, Compare, Alloc, Multi> base;
-    typedef typename std::conditional<Multi, typename base::iterator, std::pair<typename base::iterator, bool>>::type
-        single_insert_result;
+class map_base
+    : public map_value_members<rb_tree<Key, std::pair<const Key, T>, first_key, Compare, Alloc, Multi>, Multi> {
+    typedef map_value_members<rb_tree<Key, std::pair<const Key, T>, first_key, Compare, Alloc, Multi>, Multi> base;
 
 public:
     typedef T mapped_type;
     typedef typename base::value_type value_type;
-    typedef typename base::iterator iterator;
-    typedef typename base::const_iterator const_iterator;
 
     // Orders elements by their keys.
     class value_compare {
@@ -53,20 +49,6 @@ public:
     };
 
     using base::base;
-    using base::erase;
-    using base::insert;
-
-    template <class P, class = typename std::enable_if<std::is_constructible<value_type, P&&>::value>::type>
-    single_insert_result insert(P&& p) {
-        return this->emplace(std::forward<P>(p));
-    }
-
-    template <class P, class = typename std::enable_if<std::is_constructible<value_type, P&&>::value>::type>
-    iterator insert(const_iterator hint, P&& p) {
-        return this->emplace_hint(hint, std::forward<P>(p));
-    }
-
-    iterator erase(iterator pos) { return base::erase(const_iterator(pos)); }
 
     value_compare value_comp() const { return value_compare(this->key_comp()); }
 };

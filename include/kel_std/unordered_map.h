@@ -29,36 +29,18 @@
 namespace kel_std {
 namespace detail {
 
-// What unordered_map and unordered_multimap share beyond the table:
-// insertion of anything a value can be made from, and erasure through a
-// mutable iterator.
+// unordered_map and unordered_multimap: the table with the members every
+// map has, and the mapped type.
 template <class Key, class T, class Hash, class Pred, class Alloc, bool Multi>
-class hash_map_base : public hash_table<Key, std::pair<const Key, T>, first_key, Hash, Pred, Alloc, Multi> {
-    typedef hash_table<Key, std::pair<const Key, T>, first_key, Hash, Pred, Alloc, Multi> base;
-    typedef typename std::conditional<Multi, typename base::iterator, std::pair<typename base::iterator, bool>>::type
-        single_insert_result;
+class hash_map_base
+    : public map_value_members<hash_table<Key, std::pair<const Key, T>, first_key, Hash, Pred, Alloc, Multi>, Multi> {
+    typedef map_value_members<hash_table<Key, std::pair<const Key, T>, first_key, Hash, Pred, Alloc, Multi>, Multi>
+        base;
 
 public:
     typedef T mapped_type;
-    typedef typename base::value_type value_type;
-    typedef typename base::iterator iterator;
-    typedef typename base::const_iterator const_iterator;
 
     using base::base;
-    using base::erase;
-    using base::insert;
-
-    template <class P, class = typename std::enable_if<std::is_constructible<value_type, P&&>::value>::type>
-    single_insert_result insert(P&& p) {
-        return this->emplace(std::forward<P>(p));
-    }
-
-    template <class P, class = typename std::enable_if<std::is_constructible<value_type, P&&>::value>::type>
-    iterator insert(const_iterator hint, P&& p) {
-        return this->emplace_hint(hint, std::forward<P>(p));
-    }
-
-    iterator erase(iterator pos) { return base::erase(const_iterator(pos)); }
 };
 
 } // namespace detail

@@ -1,6 +1,7 @@
-// What the maps with unique keys have beyond the other containers:
-// operator[], at, try_emplace and insert_or_assign, written once for
-// kel_std::map and kel_std::unordered_map.
+// What the maps have beyond the other containers, written once for the
+// ordered and the hashed ones: insertion of anything a value can be made
+// from and erasure through a mutable iterator (every map), and operator[],
+// at, try_emplace and insert_or_assign (the maps with unique keys).
 #ifndef KEL_STD_DETAIL_MAP_MEMBERS_H
 #define KEL_STD_DETAIL_MAP_MEMBERS_H
 
@@ -8,10 +9,40 @@
 #include <kel_std/errors.h> // at() throws out_of_range
 #include <kel_std/throw_functions.h>
 
+#include <type_traits>
 #include <utility>
 
 namespace kel_std {
 namespace detail {
+
+// `Base` is the tree or the table of a map or a multimap (`Multi`), with
+// std::pair<const Key, T> values.
+template <class Base, bool Multi>
+class map_value_members : public Base {
+    typedef typename std::conditional<Multi, typename Base::iterator, std::pair<typename Base::iterator, bool>>::type
+        single_insert_result;
+
+public:
+    typedef typename Base::value_type value_type;
+    typedef typename Base::iterator iterator;
+    typedef typename Base::const_iterator const_iterator;
+
+    using Base::Base;
+    using Base::erase;
+    using Base::insert;
+
+    template <class P, class = typename std::enable_if<std::is_constructible<value_type, P&&>::value>::type>
+    single_insert_result insert(P&& p) {
+        return this->emplace(std::forward<P>(p));
+    }
+
+    template <class P, class = typename std::enable_if<std::is_constructible<value_type, P&&>::value>::type>
+    iterator insert(const_iterator hint, P&& p) {
+        return this->emplace_hint(hint, std::forward<P>(p));
+    }
+
+    iterator erase(iterator pos) { return Base::erase(const_iterator(pos)); }
+};
 
 // `Base` is the tree or the table of a map, which supplies
 // try_emplace_impl(k, args...) and try_emplace_hint_impl(hint, k, args...):
