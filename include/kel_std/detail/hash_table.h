@@ -1139,8 +1139,8 @@ private:
 
     void destroy_node(node* n) noexcept { node_alloc_type::destroy(node_alloc_ref(), n); }
 
-    // Destroys every node; the buckets are left as they are.
-    // Destroys every element, a bucket's chain at a time. The heads of the
+    // Destroys every element, a bucket's chain at a time; the bucket heads
+    // are left as they are, for the caller to clear or free. The heads of the
     // occupied buckets ahead are found from the occupancy bits and the head
     // slots alone, and their first nodes are fetched a few buckets before
     // their turn: in a table larger than the cache the misses on the nodes
