@@ -649,30 +649,16 @@ protected:
         return pos;
     }
 
-    // The position for a repeated key: after every equal key (upper bound).
-    template <class K>
+    // The position for a repeated key: after every equal key (upper bound),
+    // or with `BeforeEqual` before every one (lower bound).
+    template <bool BeforeEqual = false, class K>
     position equal_position(const K& k) const {
         kel_tree_node* x = root();
         kel_tree_node* y = end_node();
         bool left = true;
         while (x != impl_.nil) {
             y = x;
-            left = comp()(k, key_of(x));
-            x = left ? x->left : x->right;
-        }
-        position pos = {y, left, nullptr};
-        return pos;
-    }
-
-    // The position for a repeated key before every equal key (lower bound).
-    template <class K>
-    position equal_lower_position(const K& k) const {
-        kel_tree_node* x = root();
-        kel_tree_node* y = end_node();
-        bool left = true;
-        while (x != impl_.nil) {
-            y = x;
-            left = !comp()(key_of(x), k);
+            left = BeforeEqual ? !comp()(key_of(x), k) : comp()(k, key_of(x));
             x = left ? x->left : x->right;
         }
         position pos = {y, left, nullptr};
@@ -741,7 +727,7 @@ protected:
         kel_tree_node* const after = tree_next(h, impl_.nil);
         if (!comp()(key_of(after), k))
             return h->right == impl_.nil ? at(h, false) : at(after, true);
-        return equal_lower_position(k);
+        return equal_position<true>(k);
     }
 
     static position at(kel_tree_node* parent, bool left) noexcept {
