@@ -42,6 +42,32 @@
 #define KEL_STD_ASSERT(condition) static_cast<void>(0)
 #endif
 
+/// 1 when the translation unit is compiled with exceptions, 0 under
+/// `-fno-exceptions` (or MSVC without `/EHsc`). Without exceptions the
+/// headers keep their behaviour on success; where they would throw, they
+/// call the library's exported throw functions (whose exception then ends
+/// the program, as the standard library's do in that mode) or
+/// `std::terminate`, and their recovery paths (`catch` blocks) are left out.
+#if defined(__cpp_exceptions) || defined(__EXCEPTIONS) || defined(_CPPUNWIND)
+#define KEL_STD_HAS_EXCEPTIONS 1
+#else
+#define KEL_STD_HAS_EXCEPTIONS 0
+#endif
+
+/// `KEL_STD_TRY { ... } KEL_STD_CATCH_ALL { ...; KEL_STD_RETHROW; }`: a
+/// `try` block that cleans up and rethrows, written once for both modes.
+/// Without exceptions the guarded block runs alone and the handler is dead
+/// code that still compiles.
+#if KEL_STD_HAS_EXCEPTIONS
+#define KEL_STD_TRY try
+#define KEL_STD_CATCH_ALL catch (...)
+#define KEL_STD_RETHROW throw
+#else
+#define KEL_STD_TRY if (true)
+#define KEL_STD_CATCH_ALL else
+#define KEL_STD_RETHROW static_cast<void>(0)
+#endif
+
 // Defined by the user, not by the library: see the file comment.
 #if defined(KEL_STD_EMBED_GDB_PRINTERS)
 #include <kel_std/detail/gdb_printers.h>
