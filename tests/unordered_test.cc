@@ -10,6 +10,7 @@
 #include <kel_std/basic_string.h>
 #include <kel_std/detail/hash_table_check.h>
 #include <kel_std/errors.h>
+#include <kel_std/hash.h>
 #include <kel_std/memory_managers.h>
 #include <kel_std/unordered_map.h>
 #include <kel_std/unordered_set.h>
@@ -1040,6 +1041,58 @@ TEST(unordered_interface, deduction_guides) {
                      kel_std::unordered_set<int, std::hash<int>, std::equal_to<int>, std::allocator<int>>>::value,
         "set from range, hash and allocator");
     EXPECT_EQ(m.size() + s.size() + t.size(), 7u);
+}
+
+// Identity hashes that say whether their values need mixing.
+template <bool Avalanching>
+struct declared_hash {
+    typedef std::integral_constant<bool, Avalanching> is_avalanching;
+    std::size_t operator()(std::size_t k) const { return k; }
+};
+struct marker_without_value : std::hash<std::size_t> {
+    typedef void is_avalanching;
+};
+
+TEST(unordered_interface, avalanching_hashes_choose_buckets_unmixed) {
+    using kel_std::detail::hash_is_avalanching;
+    static_assert(hash_is_avalanching<kel_std::hash<kel_std::string>>::value, "");
+    static_assert(hash_is_avalanching<kel_std::hash<std::string>>::value, "");
+    static_assert(hash_is_avalanching<kel_std::hash<std::string_view>>::value, "");
+    static_assert(hash_is_avalanching<std::hash<kel_std::string>>::value, "");
+    static_assert(!hash_is_avalanching<kel_std::hash<int>>::value, "");
+    static_assert(!hash_is_avalanching<declared_hash<false>>::value, "");
+    static_assert(!hash_is_avalanching<marker_without_value>::value, "a marker without a value is not a promise");
+
+    kel_std::unordered_set<std::size_t, declared_hash<true>> taken;
+    kel_std::unordered_set<std::size_t, declared_hash<false>> mixed;
+    kel_std::unordered_set<std::size_t, marker_without_value> unmarked;
+    for (std::size_t k = 0; k < 1000; ++k) {
+        taken.insert(k);
+        mixed.insert(k);
+        unmarked.insert(k);
+    }
+    std::size_t moved = 0;
+    for (std::size_t k = 0; k < 1000; ++k) {
+        ASSERT_EQ(taken.bucket(k), k & (taken.bucket_count() - 1)) << k;
+        moved += mixed.bucket(k) != (k & (mixed.bucket_count() - 1)) ? 1 : 0;
+    }
+    EXPECT_GT(moved, 900u) << "a hash that does not say so is mixed";
+    EXPECT_EQ(hash_table_inspector::check(taken), "");
+    EXPECT_EQ(hash_table_inspector::check(unmarked), "");
+
+    // Text keys, hashed unmixed, found through every text type.
+    kel_std::unordered_map<std::string, int, kel_std::hash<std::string>, std::equal_to<>> words;
+    for (int i = 0; i < 3000; ++i)
+        words.emplace(std::to_string(i) + (i % 3 == 0 ? std::string(20, '-') : std::string()), i);
+    EXPECT_EQ(hash_table_inspector::check(words), "");
+    for (int i = 0; i < 3000; ++i) {
+        const std::string key = std::to_string(i) + (i % 3 == 0 ? std::string(20, '-') : std::string());
+        ASSERT_EQ(words.at(key), i);
+        ASSERT_EQ(words.find(std::string_view(key))->second, i);
+        ASSERT_EQ(words.find(key.c_str())->second, i);
+        ASSERT_EQ(words.find(kel_std::string(key))->second, i);
+        ASSERT_EQ(words.bucket(key), kel_std::hash<std::string>()(key) & (words.bucket_count() - 1));
+    }
 }
 
 } // namespace
