@@ -1,5 +1,6 @@
-// How well the three string hashers spread keys, to choose the one behind
-// kel_std::hash<kel_std::string>; std::hash<std::string_view> for reference.
+// How well the string hashes spread keys: the library's three hashers, its
+// own hash of text behind kel_std::hash<kel_std::string>, and
+// std::hash<std::string_view> for reference.
 //
 // For each key set (100,000 keys each) and hasher it prints:
 // - distinct: the share of keys whose hash value no other key has. A value
@@ -14,6 +15,7 @@
 //   library's hashed containers mix every value before they choose a bucket.
 //
 //   hash_spread            prints the table (bench/CMakeLists.txt: target hash_spread)
+#include <kel_std/hash.h>
 #include <kel_std/string_hash.h>
 
 #include <cstdint>
@@ -119,19 +121,21 @@ int main() {
     const kel_std::kel_string_hasher1 h1;
     const kel_std::kel_string_hasher2 h2;
     const kel_std::kel_string_hasher3 h3;
+    const kel_std::hash<kel_std::string> own;
     const std::hash<std::string_view> reference;
     std::printf("| keys | hasher | distinct | raw 2^17 | raw prime | mixed 2^17 |\n|---|---|---:|---:|---:|---:|\n");
     for (const auto& set : key_sets()) {
-        std::vector<std::uint64_t> values[4];
+        std::vector<std::uint64_t> values[5];
         for (const std::string& key : set.second) {
             const kel_std::string k(key.data(), static_cast<unsigned>(key.size()));
             values[0].push_back(static_cast<std::uint32_t>(h1(k)));
             values[1].push_back(static_cast<std::uint32_t>(h2(k)));
             values[2].push_back(static_cast<std::uint32_t>(h3(k)));
-            values[3].push_back(reference(key));
+            values[3].push_back(own(k));
+            values[4].push_back(reference(key));
         }
-        const char* const names[4] = {"hasher 1", "hasher 2", "hasher 3", "std::hash"};
-        for (int i = 0; i < 4; ++i) {
+        const char* const names[5] = {"hasher 1", "hasher 2", "hasher 3", "kel_std::hash", "std::hash"};
+        for (int i = 0; i < 5; ++i) {
             const spread s = measure(values[i]);
             std::printf("| %s | %s | %.4f | %.2f | %.2f | %.2f |\n", set.first, names[i], s.distinct, s.raw_pow2,
                         s.raw_prime, s.mixed_pow2);
