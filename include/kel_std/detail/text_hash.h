@@ -32,10 +32,10 @@
 //
 // A zero operand would make a product forget the other one. The data words
 // meet the constants in bytes that never occur in UTF-8 (0xF8 and 0xFE in the
-// key, 0xF5 in the seed, above every length's bytes), so no UTF-8 or ASCII
-// text cancels them; for text keys only a data word that equals the running
-// value (one chance in 2^64) can. The hash is not meant to resist keys chosen
-// to collide.
+// key, 0xF5 in the seed), so no UTF-8 or ASCII text cancels them, and no
+// length reaches the length's constant; for text keys only a data word that
+// equals the running value (one chance in 2^64) can. The hash is not meant
+// to resist keys chosen to collide.
 #ifndef KEL_STD_DETAIL_TEXT_HASH_H
 #define KEL_STD_DETAIL_TEXT_HASH_H
 
