@@ -1065,11 +1065,9 @@ TEST(unordered_interface, avalanching_hashes_choose_buckets_unmixed) {
 
     kel_std::unordered_set<std::size_t, declared_hash<true>> taken;
     kel_std::unordered_set<std::size_t, declared_hash<false>> mixed;
-    kel_std::unordered_set<std::size_t, marker_without_value> unmarked;
     for (std::size_t k = 0; k < 1000; ++k) {
         taken.insert(k);
         mixed.insert(k);
-        unmarked.insert(k);
     }
     std::size_t moved = 0;
     for (std::size_t k = 0; k < 1000; ++k) {
@@ -1078,21 +1076,5 @@ TEST(unordered_interface, avalanching_hashes_choose_buckets_unmixed) {
     }
     EXPECT_GT(moved, 900u) << "a hash that does not say so is mixed";
     EXPECT_EQ(hash_table_inspector::check(taken), "");
-    EXPECT_EQ(hash_table_inspector::check(unmarked), "");
-
-    // Text keys, hashed unmixed, found through every text type.
-    kel_std::unordered_map<std::string, int, kel_std::hash<std::string>, std::equal_to<>> words;
-    for (int i = 0; i < 3000; ++i)
-        words.emplace(std::to_string(i) + (i % 3 == 0 ? std::string(20, '-') : std::string()), i);
-    EXPECT_EQ(hash_table_inspector::check(words), "");
-    for (int i = 0; i < 3000; ++i) {
-        const std::string key = std::to_string(i) + (i % 3 == 0 ? std::string(20, '-') : std::string());
-        ASSERT_EQ(words.at(key), i);
-        ASSERT_EQ(words.find(std::string_view(key))->second, i);
-        ASSERT_EQ(words.find(key.c_str())->second, i);
-        ASSERT_EQ(words.find(kel_std::string(key))->second, i);
-        ASSERT_EQ(words.bucket(key), kel_std::hash<std::string>()(key) & (words.bucket_count() - 1));
-    }
 }
-
 } // namespace

@@ -25,8 +25,8 @@ namespace kel_std {
 /// types, the standard library's types and the user's own specialisations)
 /// it is exactly `std::hash<T>`, except for the texts: `kel_std::string`,
 /// `std::basic_string<char>` and `std::string_view` have the library's own
-/// hash (below), whose values are the same on every platform. The values are
-/// not mixed here: the hashed containers mix every hash before they choose a
+/// hash (below), whose values are the same on every platform. Other values
+/// are not mixed here: the hashed containers mix them before they choose a
 /// bucket, so an identity hash such as `std::hash<int>` spreads as well as
 /// any other.
 template <class T>
