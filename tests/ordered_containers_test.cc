@@ -44,6 +44,23 @@ static_assert(std::is_nothrow_move_constructible<kel_std::map<int, int>>::value,
 static_assert(std::is_nothrow_move_constructible<kel_std::multiset<std::string>>::value, "");
 static_assert(noexcept(std::declval<kel_std::set<int>&>().swap(std::declval<kel_std::set<int>&>())), "");
 static_assert(noexcept(std::declval<kel_std::set<int>&>().clear()), "");
+
+// Swaps are noexcept exactly when the comparator's swap is, the comparator's
+// own swap found by argument-dependent lookup included (its copies may
+// throw), with an allocator that propagates on swap or is always equal.
+template <bool Nothrow, class A = kel_std::allocator<std::pair<const int, int>>>
+constexpr bool ordered_swaps_nothrow_iff() {
+    typedef kel_test::swap_only_less<Nothrow> less;
+    typedef typename std::allocator_traits<A>::template rebind_alloc<int> set_alloc;
+    return kel_test::swaps_nothrow_iff<Nothrow, kel_std::set<int, less, set_alloc>,
+                                       kel_std::multiset<int, less, set_alloc>, kel_std::map<int, int, less, A>,
+                                       kel_std::multimap<int, int, less, A>>();
+}
+static_assert(ordered_swaps_nothrow_iff<true>() && ordered_swaps_nothrow_iff<false>(), "propagating allocator");
+static_assert(ordered_swaps_nothrow_iff<true, std::allocator<std::pair<const int, int>>>() &&
+                  ordered_swaps_nothrow_iff<false, std::allocator<std::pair<const int, int>>>(),
+              "allocator always equal");
+
 static_assert(std::is_same<kel_std::set<int>::iterator, kel_std::set<int>::const_iterator>::value,
               "set elements are read only");
 static_assert(std::is_same<std::iterator_traits<kel_std::map<int, int>::iterator>::iterator_category,

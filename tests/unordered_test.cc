@@ -32,6 +32,27 @@
 #include <utility>
 #include <vector>
 
+// Swaps are noexcept exactly when the swaps of the hash and the equality
+// are, their own swaps found by argument-dependent lookup included (their
+// copies may throw), with an allocator that propagates on swap or is always
+// equal.
+template <bool HashNothrow, bool EqualNothrow, class A = kel_std::allocator<std::pair<const int, int>>>
+constexpr bool hashed_swaps_nothrow_iff() {
+    typedef kel_test::swap_only_hash<HashNothrow> h;
+    typedef kel_test::swap_only_equal<EqualNothrow> e;
+    typedef typename std::allocator_traits<A>::template rebind_alloc<int> set_alloc;
+    return kel_test::swaps_nothrow_iff<(HashNothrow && EqualNothrow), kel_std::unordered_set<int, h, e, set_alloc>,
+                                       kel_std::unordered_multiset<int, h, e, set_alloc>,
+                                       kel_std::unordered_map<int, int, h, e, A>,
+                                       kel_std::unordered_multimap<int, int, h, e, A>>();
+}
+static_assert(hashed_swaps_nothrow_iff<true, true>() && hashed_swaps_nothrow_iff<false, true>() &&
+                  hashed_swaps_nothrow_iff<true, false>(),
+              "propagating allocator");
+static_assert(hashed_swaps_nothrow_iff<true, true, std::allocator<std::pair<const int, int>>>() &&
+                  hashed_swaps_nothrow_iff<true, false, std::allocator<std::pair<const int, int>>>(),
+              "allocator always equal");
+
 namespace {
 
 using kel_std::detail::hash_table_inspector;
