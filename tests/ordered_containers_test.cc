@@ -593,19 +593,65 @@ TEST(ordered_values, heterogeneous_lookup_constructs_no_key) {
     EXPECT_EQ(words.count(std::string_view("alpha")), 1u);
 }
 
+// The ordered container type `C` with the comparator and allocator
+// replaced.
+template <class C, class Compare, class A>
+struct with_ordered;
+template <template <class, class, class> class C, class K, class C0, class A0, class Compare, class A>
+struct with_ordered<C<K, C0, A0>, Compare, A> {
+    typedef C<K, Compare, A> type;
+};
+template <template <class, class, class, class> class C, class K, class T, class C0, class A0, class Compare, class A>
+struct with_ordered<C<K, T, C0, A0>, Compare, A> {
+    typedef C<K, T, Compare, A> type;
+};
+
+template <class Expected, class Got>
+void expect_type(const Got&) {
+    static_assert(std::is_same<Expected, Got>::value, "deduced another type");
+}
+
+// Every deduction the standard gives the ordered container `C`, whose type
+// with the default comparator and allocator is `V`: from the iterator range
+// [first, last) or an initializer list of the elements `...`, with a comparator and an
+// allocator as far as each is given, and from a container of the same kind
+// with an allocator.
+#define EXPECT_ORDERED_GUIDES(C, V, first, last, ...)                                                                  \
+    {                                                                                                                  \
+        typedef std::greater<int> G;                                                                                   \
+        typedef std::allocator<V::value_type> A;                                                                       \
+        typedef with_ordered<V, V::key_compare, A>::type VA;                                                           \
+        const A a = A();                                                                                               \
+        expect_type<V>(C(first, last));                                                                                \
+        expect_type<with_ordered<V, G, V::allocator_type>::type>(C(first, last, G()));                                 \
+        expect_type<with_ordered<V, G, A>::type>(C(first, last, G(), a));                                              \
+        expect_type<VA>(C(first, last, a));                                                                            \
+        expect_type<V>(C({__VA_ARGS__}));                                                                              \
+        expect_type<with_ordered<V, G, V::allocator_type>::type>(C({__VA_ARGS__}, G()));                               \
+        expect_type<with_ordered<V, G, A>::type>(C({__VA_ARGS__}, G(), a));                                            \
+        expect_type<VA>(C({__VA_ARGS__}, a));                                                                          \
+        VA c({__VA_ARGS__}, a);                                                                                        \
+        expect_type<VA>(C(c));                                                                                         \
+        expect_type<VA>(C(c, a));                                                                                      \
+        EXPECT_EQ(C(first, last, a), c) << #C;                                                                         \
+        expect_type<VA>(C(std::move(c), a));                                                                           \
+    }
+
 TEST(ordered_values, deduction_guides_give_the_standard_types) {
-    const std::vector<std::pair<int, double>> pairs{{1, 1.5}, {2, 2.5}};
-    kel_std::map m(pairs.begin(), pairs.end());
-    static_assert(std::is_same<decltype(m), kel_std::map<int, double>>::value, "");
-    kel_std::multimap mm{std::pair<std::string, int>{"a", 1}};
-    static_assert(std::is_same<decltype(mm), kel_std::multimap<std::string, int>>::value, "");
-    kel_std::set s{3, 1, 2};
-    static_assert(std::is_same<decltype(s), kel_std::set<int>>::value, "");
-    kel_std::multiset ms(s.begin(), s.end(), std::greater<int>());
-    static_assert(std::is_same<decltype(ms), kel_std::multiset<int, std::greater<int>>>::value, "");
-    kel_std::set copy(s, kel_std::allocator<int>());
-    static_assert(std::is_same<decltype(copy), kel_std::set<int>>::value, "");
-    EXPECT_EQ(*ms.begin(), 3);
+    const std::vector<int> keys{1, 2, 2};
+    typedef kel_std::set<int> set;
+    EXPECT_ORDERED_GUIDES(kel_std::set, set, keys.begin(), keys.end(), 1, 2, 2);
+    typedef kel_std::multiset<int> multiset;
+    EXPECT_ORDERED_GUIDES(kel_std::multiset, multiset, keys.begin(), keys.end(), 1, 2, 2);
+    const std::vector<std::pair<int, double>> pairs{{1, 0.5}, {2, 1.5}, {2, 2.5}};
+    typedef std::pair<int, double> p;
+    typedef kel_std::map<int, double> map;
+    EXPECT_ORDERED_GUIDES(kel_std::map, map, pairs.begin(), pairs.end(), p(1, 0.5), p(2, 1.5), p(2, 2.5));
+    typedef kel_std::multimap<int, double> multimap;
+    EXPECT_ORDERED_GUIDES(kel_std::multimap, multimap, pairs.begin(), pairs.end(), p(1, 0.5), p(2, 1.5), p(2, 2.5));
+    // A list of the maps' own value type deduces the key without its const.
+    expect_type<map>(kel_std::map{std::pair<const int, double>{1, 0.5}});
+    expect_type<multimap>(kel_std::multimap{std::pair<const int, double>{1, 0.5}});
 }
 
 // ---- complexity visible from outside ----

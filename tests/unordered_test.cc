@@ -1049,18 +1049,85 @@ TEST(unordered_interface, at_throws_the_library_error) {
     }
 }
 
-TEST(unordered_interface, deduction_guides) {
-    const std::vector<std::pair<int, std::string>> pairs{{1, "a"}, {2, "b"}};
-    kel_std::unordered_map m(pairs.begin(), pairs.end());
-    static_assert(std::is_same<decltype(m), kel_std::unordered_map<int, std::string>>::value, "map from range");
-    kel_std::unordered_multiset s{3, 1, 3};
-    static_assert(std::is_same<decltype(s), kel_std::unordered_multiset<int>>::value, "multiset from list");
-    kel_std::unordered_set t(s.begin(), s.end(), 8, std::hash<int>(), std::allocator<int>());
-    static_assert(
-        std::is_same<decltype(t),
-                     kel_std::unordered_set<int, std::hash<int>, std::equal_to<int>, std::allocator<int>>>::value,
-        "set from range, hash and allocator");
-    EXPECT_EQ(m.size() + s.size() + t.size(), 7u);
+// The hashed container type `C` with the hash, equality and allocator
+// replaced.
+template <class C, class H, class P, class A>
+struct with_hashed;
+template <template <class, class, class, class> class C, class K, class H0, class P0, class A0, class H, class P,
+          class A>
+struct with_hashed<C<K, H0, P0, A0>, H, P, A> {
+    typedef C<K, H, P, A> type;
+};
+template <template <class, class, class, class, class> class C, class K, class T, class H0, class P0, class A0, class H,
+          class P, class A>
+struct with_hashed<C<K, T, H0, P0, A0>, H, P, A> {
+    typedef C<K, T, H, P, A> type;
+};
+
+template <class Expected, class Got>
+void expect_type(const Got&) {
+    static_assert(std::is_same<Expected, Got>::value, "deduced another type");
+}
+
+// Every deduction the standard gives the hashed container `C`, whose type
+// with the default hash, equality and allocator is `V`: from the iterator
+// range [first, last) or an initializer list of the elements `...`, with a bucket count, a
+// hash, an equality and an allocator as far as each is given, and from a
+// container of the same kind with an allocator.
+#define EXPECT_HASHED_GUIDES(C, V, first, last, ...)                                                                   \
+    {                                                                                                                  \
+        typedef std::hash<int> H;                                                                                      \
+        typedef std::equal_to<> P;                                                                                     \
+        typedef std::allocator<V::value_type> A;                                                                       \
+        typedef with_hashed<V, V::hasher, V::key_equal, A>::type VA;                                                   \
+        const A a = A();                                                                                               \
+        expect_type<V>(C(first, last));                                                                                \
+        expect_type<V>(C(first, last, 4));                                                                             \
+        expect_type<with_hashed<V, H, V::key_equal, V::allocator_type>::type>(C(first, last, 4, H()));                 \
+        expect_type<with_hashed<V, H, P, V::allocator_type>::type>(C(first, last, 4, H(), P()));                       \
+        expect_type<with_hashed<V, H, P, A>::type>(C(first, last, 4, H(), P(), a));                                    \
+        expect_type<VA>(C(first, last, 4, a));                                                                         \
+        expect_type<with_hashed<V, H, V::key_equal, A>::type>(C(first, last, 4, H(), a));                              \
+        expect_type<V>(C({__VA_ARGS__}));                                                                              \
+        expect_type<V>(C({__VA_ARGS__}, 4));                                                                           \
+        expect_type<with_hashed<V, H, V::key_equal, V::allocator_type>::type>(C({__VA_ARGS__}, 4, H()));               \
+        expect_type<with_hashed<V, H, P, V::allocator_type>::type>(C({__VA_ARGS__}, 4, H(), P()));                     \
+        expect_type<with_hashed<V, H, P, A>::type>(C({__VA_ARGS__}, 4, H(), P(), a));                                  \
+        expect_type<VA>(C({__VA_ARGS__}, 4, a));                                                                       \
+        expect_type<with_hashed<V, H, V::key_equal, A>::type>(C({__VA_ARGS__}, 4, H(), a));                            \
+        VA c({__VA_ARGS__}, a);                                                                                        \
+        expect_type<VA>(C(c));                                                                                         \
+        expect_type<VA>(C(c, a));                                                                                      \
+        EXPECT_EQ(C(first, last, 4, a), c) << #C;                                                                      \
+        expect_type<VA>(C(std::move(c), a));                                                                           \
+    }
+
+TEST(unordered_interface, deduction_guides_give_the_standard_types) {
+    const std::vector<int> keys{1, 2, 2};
+    typedef kel_std::unordered_set<int> set;
+    EXPECT_HASHED_GUIDES(kel_std::unordered_set, set, keys.begin(), keys.end(), 1, 2, 2);
+    typedef kel_std::unordered_multiset<int> multiset;
+    EXPECT_HASHED_GUIDES(kel_std::unordered_multiset, multiset, keys.begin(), keys.end(), 1, 2, 2);
+    const std::vector<std::pair<int, double>> pairs{{1, 0.5}, {2, 1.5}, {2, 2.5}};
+    typedef std::pair<int, double> p;
+    typedef kel_std::unordered_map<int, double> map;
+    EXPECT_HASHED_GUIDES(kel_std::unordered_map, map, pairs.begin(), pairs.end(), p(1, 0.5), p(2, 1.5), p(2, 2.5));
+    typedef kel_std::unordered_multimap<int, double> multimap;
+    EXPECT_HASHED_GUIDES(kel_std::unordered_multimap, multimap, pairs.begin(), pairs.end(), p(1, 0.5), p(2, 1.5),
+                         p(2, 2.5));
+    // The maps also deduce from a range or a list with an allocator alone.
+    typedef std::allocator<std::pair<const int, double>> alloc;
+    const alloc a;
+    typedef with_hashed<map, kel_std::hash<int>, std::equal_to<int>, alloc>::type map_a;
+    expect_type<map_a>(kel_std::unordered_map(pairs.begin(), pairs.end(), a));
+    expect_type<map_a>(kel_std::unordered_map({p(1, 0.5), p(2, 1.5), p(2, 2.5)}, a));
+    typedef with_hashed<multimap, kel_std::hash<int>, std::equal_to<int>, alloc>::type multimap_a;
+    expect_type<multimap_a>(kel_std::unordered_multimap(pairs.begin(), pairs.end(), a));
+    expect_type<multimap_a>(kel_std::unordered_multimap({p(1, 0.5), p(2, 1.5), p(2, 2.5)}, a));
+    EXPECT_EQ(kel_std::unordered_multimap({p(1, 0.5), p(2, 1.5), p(2, 2.5)}, a).size(), 3u);
+    // A list of the maps' own value type deduces the key without its const.
+    expect_type<map>(kel_std::unordered_map{std::pair<const int, double>{1, 0.5}});
+    expect_type<multimap>(kel_std::unordered_multimap{std::pair<const int, double>{1, 0.5}});
 }
 
 } // namespace

@@ -470,6 +470,11 @@ public:
     }
 
     template <class InputIt, class = typename std::enable_if<is_input_iterator<InputIt>::value>::type>
+    hash_table(InputIt first, InputIt last, const Alloc& a) : impl_(Hash(), Pred(), node_allocator(a)) {
+        construct_range(first, last, 0);
+    }
+
+    template <class InputIt, class = typename std::enable_if<is_input_iterator<InputIt>::value>::type>
     hash_table(InputIt first, InputIt last, size_type bucket_count, const Hash& h, const Alloc& a)
         : impl_(h, Pred(), node_allocator(a)) {
         construct_range(first, last, bucket_count);
@@ -484,6 +489,10 @@ public:
     hash_table(std::initializer_list<value_type> il, size_type bucket_count, const Alloc& a)
         : impl_(Hash(), Pred(), node_allocator(a)) {
         construct_range(il.begin(), il.end(), bucket_count);
+    }
+
+    hash_table(std::initializer_list<value_type> il, const Alloc& a) : impl_(Hash(), Pred(), node_allocator(a)) {
+        construct_range(il.begin(), il.end(), 0);
     }
 
     hash_table(std::initializer_list<value_type> il, size_type bucket_count, const Hash& h, const Alloc& a)
