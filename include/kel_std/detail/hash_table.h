@@ -1297,12 +1297,13 @@ private:
 
     template <class InputIt>
     void construct_range(InputIt first, InputIt last, size_type bucket_count) {
-        try {
+        KEL_STD_TRY {
             initial_buckets(bucket_count);
             insert(first, last);
-        } catch (...) {
+        }
+        KEL_STD_CATCH_ALL {
             release_all();
-            throw;
+            KEL_STD_RETHROW;
         }
     }
 
@@ -1332,7 +1333,7 @@ private:
         // Buckets are filled in order from the source's first occupied one,
         // which is then ours too whenever we hold an element.
         impl_.first = other.impl_.first;
-        try {
+        KEL_STD_TRY {
             const size_type count = other.impl_.mask + 1;
             for (size_type b = other.impl_.first; b < count; ++b) {
                 hash_link** tail = &impl_.buckets[b].head;
@@ -1348,9 +1349,10 @@ private:
                     ++impl_.size;
                 }
             }
-        } catch (...) {
+        }
+        KEL_STD_CATCH_ALL {
             release_all();
-            throw;
+            KEL_STD_RETHROW;
         }
     }
 };

@@ -58,11 +58,12 @@ struct node_alloc {
     template <class... Args>
     static Node* create(allocator_type& a, Args&&... args) {
         Node* n = allocate(a);
-        try {
+        KEL_STD_TRY {
             traits::construct(a, std::addressof(n->value()), std::forward<Args>(args)...);
-        } catch (...) {
+        }
+        KEL_STD_CATCH_ALL {
             deallocate(a, n);
-            throw;
+            KEL_STD_RETHROW;
         }
         return n;
     }

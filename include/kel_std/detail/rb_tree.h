@@ -314,12 +314,13 @@ public:
         if (node_alloc_ref() == other.node_alloc_ref()) {
             steal(other);
         } else if (other.impl_.size != 0) {
-            try {
+            KEL_STD_TRY {
                 new_node_source source(*this);
                 install_clone<true>(other, source);
-            } catch (...) {
+            }
+            KEL_STD_CATCH_ALL {
                 release_all();
-                throw;
+                KEL_STD_RETHROW;
             }
             other.clear();
         }
@@ -1063,11 +1064,12 @@ private:
                 return node_alloc_type::create(tree_.node_alloc_ref(), std::forward<V>(v));
             node* const n = take();
             node_traits::destroy(tree_.node_alloc_ref(), std::addressof(n->value_));
-            try {
+            KEL_STD_TRY {
                 node_traits::construct(tree_.node_alloc_ref(), std::addressof(n->value_), std::forward<V>(v));
-            } catch (...) {
+            }
+            KEL_STD_CATCH_ALL {
                 node_alloc_type::deallocate(tree_.node_alloc_ref(), n);
-                throw;
+                KEL_STD_RETHROW;
             }
             return n;
         }
@@ -1104,7 +1106,7 @@ private:
     template <bool Move, class Source>
     kel_tree_node* clone(kel_tree_node* src, const kel_tree_node* src_nil, kel_tree_node* parent, Source& source) {
         kel_tree_node* const top = clone_one<Move>(src, parent, source);
-        try {
+        KEL_STD_TRY {
             if (src->right != src_nil)
                 top->right = clone<Move>(src->right, src_nil, top, source);
             kel_tree_node* p = top;
@@ -1115,11 +1117,12 @@ private:
                     y->right = clone<Move>(src->right, src_nil, y, source);
                 p = y;
             }
-        } catch (...) {
+        }
+        KEL_STD_CATCH_ALL {
             kel_tree_node* x = top;
             while (x != impl_.nil)
                 destroy_node(as_node(pop_leftmost(x, impl_.nil)));
-            throw;
+            KEL_STD_RETHROW;
         }
         return top;
     }
@@ -1137,22 +1140,24 @@ private:
     void copy_from(const rb_tree& other) {
         if (other.impl_.size == 0)
             return;
-        try {
+        KEL_STD_TRY {
             new_node_source source(*this);
             install_clone<false>(other, source);
-        } catch (...) {
+        }
+        KEL_STD_CATCH_ALL {
             release_all(); // the sentinel
-            throw;
+            KEL_STD_RETHROW;
         }
     }
 
     template <class InputIt>
     void guarded_insert_range(InputIt first, InputIt last) {
-        try {
+        KEL_STD_TRY {
             insert_range(first, last);
-        } catch (...) {
+        }
+        KEL_STD_CATCH_ALL {
             release_all();
-            throw;
+            KEL_STD_RETHROW;
         }
     }
 
