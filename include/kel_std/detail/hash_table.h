@@ -1394,10 +1394,14 @@ bool operator==(const hash_table<K, V, KoV, H, P, A, true>& a, const hash_table<
     return true;
 }
 
+#if !KEL_STD_THREE_WAY_COMPARISON
+// (Under C++20 the compiler rewrites != from ==, as for the standard
+// containers.)
 template <class K, class V, class KoV, class H, class P, class A, bool M>
 bool operator!=(const hash_table<K, V, KoV, H, P, A, M>& a, const hash_table<K, V, KoV, H, P, A, M>& b) {
     return !(a == b);
 }
+#endif
 
 } // namespace detail
 

@@ -25,9 +25,6 @@
 #include <kel_std/tree.h>
 
 #include <algorithm>
-#if __cplusplus > 201703L
-#include <compare>
-#endif
 #include <cstddef>
 #include <functional>
 #include <initializer_list>
@@ -1196,12 +1193,37 @@ const bool rb_tree<K, V, KoV, C, A, M>::is_set;
 
 // The comparison operators of the four containers, found by argument-
 // dependent lookup through their common base: equal sizes and equal
-// elements in order, and lexicographical order of the elements.
+// elements in order, and lexicographical order of the elements. Under C++20
+// only == and <=>, as the standard containers have them.
 
 template <class K, class V, class KoV, class C, class A, bool M>
 bool operator==(const rb_tree<K, V, KoV, C, A, M>& a, const rb_tree<K, V, KoV, C, A, M>& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
 }
+
+#if KEL_STD_THREE_WAY_COMPARISON
+// The standard's synthesized three-way comparison of elements: their own <=>
+// where they have one, else a weak ordering from <.
+struct synth_three_way {
+    template <class T>
+    constexpr auto operator()(const T& a, const T& b) const {
+        if constexpr (std::three_way_comparable<T>) {
+            return std::compare_three_way()(a, b);
+        } else {
+            if (a < b)
+                return std::weak_ordering::less;
+            if (b < a)
+                return std::weak_ordering::greater;
+            return std::weak_ordering::equivalent;
+        }
+    }
+};
+
+template <class K, class V, class KoV, class C, class A, bool M>
+auto operator<=>(const rb_tree<K, V, KoV, C, A, M>& a, const rb_tree<K, V, KoV, C, A, M>& b) {
+    return std::lexicographical_compare_three_way(a.begin(), a.end(), b.begin(), b.end(), synth_three_way());
+}
+#else
 template <class K, class V, class KoV, class C, class A, bool M>
 bool operator!=(const rb_tree<K, V, KoV, C, A, M>& a, const rb_tree<K, V, KoV, C, A, M>& b) {
     return !(a == b);
@@ -1221,29 +1243,6 @@ bool operator<=(const rb_tree<K, V, KoV, C, A, M>& a, const rb_tree<K, V, KoV, C
 template <class K, class V, class KoV, class C, class A, bool M>
 bool operator>=(const rb_tree<K, V, KoV, C, A, M>& a, const rb_tree<K, V, KoV, C, A, M>& b) {
     return !(a < b);
-}
-
-#if defined(__cpp_lib_three_way_comparison) && __cpp_lib_three_way_comparison >= 201907L
-// Three-way comparison of elements: their own <=> where they have one, else
-// a weak ordering from <.
-struct synth_three_way {
-    template <class T>
-    constexpr auto operator()(const T& a, const T& b) const {
-        if constexpr (std::three_way_comparable<T>) {
-            return std::compare_three_way()(a, b);
-        } else {
-            if (a < b)
-                return std::weak_ordering::less;
-            if (b < a)
-                return std::weak_ordering::greater;
-            return std::weak_ordering::equivalent;
-        }
-    }
-};
-
-template <class K, class V, class KoV, class C, class A, bool M>
-auto operator<=>(const rb_tree<K, V, KoV, C, A, M>& a, const rb_tree<K, V, KoV, C, A, M>& b) {
-    return std::lexicographical_compare_three_way(a.begin(), a.end(), b.begin(), b.end(), synth_three_way());
 }
 #endif
 
