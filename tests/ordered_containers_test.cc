@@ -258,13 +258,91 @@ TEST(ordered_faults, constructors_that_fail_release_everything_they_built) {
     EXPECT_GT(failures, 40);
 }
 
-TEST(ordered_faults, the_sentinel_allocation_failing_leaves_an_empty_container_empty) {
-    // The first element's insertion makes two allocations, the node and the
-    // sentinel; either failing leaves the container as it was.
-    int failures = fail_at_every_n(
-        fragile_set(), [](fragile_set& c) { c.insert(fragile(1)); },
-        [](const fragile_set& c) { EXPECT_TRUE(c.empty()); });
-    EXPECT_EQ(failures, 3); // the node, the move of the value into it, the sentinel
+namespace {
+
+typedef test_allocator<std::pair<const int, std::unique_ptr<int>>> unique_alloc;
+
+// Runs `op(c, source, p)` on an empty container `C` with the N-th allocation
+// failing, for N = 1, 2, ... until it succeeds; `source` holds one element.
+// The first element brings the sentinel: if an allocation fails, the
+// container stays empty, and what the element was to come from stays with
+// the caller (the value `p`, or the node, which the node-handle insertions
+// below give back to `source`). Returns the number of failures.
+template <class C, class Op>
+int sentinel_failures(const char* what, Op op) {
+    int failures = 0;
+    for (int n = 1; n < 10; ++n) {
+        SCOPED_TRACE(std::string(what) + ", allocation " + std::to_string(n) + " failing");
+        const long blocks = live_blocks();
+        bool failed = false;
+        {
+            C c(unique_alloc(1)), source(unique_alloc(1));
+            source.emplace(2, std::unique_ptr<int>(new int(2)));
+            std::unique_ptr<int> p(new int(1));
+            faults::arm(n);
+            try {
+                op(c, source, p);
+            } catch (const injected&) {
+                failed = true;
+            }
+            faults::disarm();
+            expect_sound(c);
+            expect_sound(source);
+            if (failed) {
+                EXPECT_TRUE(c.empty());
+                EXPECT_TRUE(p != nullptr && source.size() == 1) << "taken from the caller";
+            }
+        }
+        EXPECT_EQ(live_blocks(), blocks) << "leak";
+        if (!failed)
+            return failures;
+        ++failures;
+    }
+    ADD_FAILURE() << what << " never succeeds";
+    return failures;
+}
+
+// A node-handle insertion that gives the node back to `source` if it fails.
+template <class C, class Insert>
+void insert_handle(C& c, C& source, Insert insert) {
+    typename C::node_type nh = source.extract(source.begin());
+    try {
+        insert(c, std::move(nh));
+    } catch (...) {
+        source.insert(std::move(nh));
+        throw;
+    }
+}
+
+} // namespace
+
+TEST(ordered_faults, the_sentinel_allocation_failing_takes_nothing_from_the_caller) {
+    typedef kel_std::map<int, std::unique_ptr<int>, std::less<int>, unique_alloc> map;
+    typedef kel_std::multimap<int, std::unique_ptr<int>, std::less<int>, unique_alloc> multimap;
+    typedef std::unique_ptr<int> ptr;
+    int failures = sentinel_failures<map>("emplace", [](map& c, map&, ptr& p) { c.emplace(1, std::move(p)); });
+    failures +=
+        sentinel_failures<map>("emplace_hint", [](map& c, map&, ptr& p) { c.emplace_hint(c.end(), 1, std::move(p)); });
+    failures += sentinel_failures<map>("try_emplace", [](map& c, map&, ptr& p) { c.try_emplace(1, std::move(p)); });
+    failures += sentinel_failures<map>("try_emplace(hint)",
+                                       [](map& c, map&, ptr& p) { c.try_emplace(c.end(), 1, std::move(p)); });
+    failures +=
+        sentinel_failures<map>("insert_or_assign", [](map& c, map&, ptr& p) { c.insert_or_assign(1, std::move(p)); });
+    failures += sentinel_failures<multimap>("multimap::emplace",
+                                            [](multimap& c, multimap&, ptr& p) { c.emplace(1, std::move(p)); });
+    failures += sentinel_failures<map>("insert(node)", [](map& c, map& source, ptr&) {
+        insert_handle(c, source, [](map& m, map::node_type&& nh) { m.insert(std::move(nh)); });
+    });
+    failures += sentinel_failures<map>("insert(hint, node)", [](map& c, map& source, ptr&) {
+        insert_handle(c, source, [](map& m, map::node_type&& nh) { m.insert(m.end(), std::move(nh)); });
+    });
+    failures += sentinel_failures<multimap>("multimap::insert(node)", [](multimap& c, multimap& source, ptr&) {
+        insert_handle(c, source, [](multimap& m, multimap::node_type&& nh) { m.insert(std::move(nh)); });
+    });
+    failures += sentinel_failures<map>("merge", [](map& c, map& source, ptr&) { c.merge(source); });
+    failures +=
+        sentinel_failures<multimap>("multimap::merge", [](multimap& c, multimap& source, ptr&) { c.merge(source); });
+    EXPECT_EQ(failures, 17); // the sentinel everywhere, and the node for the six values
 }
 
 // ---- allocation accounting through a memory manager ----

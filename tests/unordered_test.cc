@@ -768,8 +768,9 @@ template <class C>
 int inject_everywhere(const char* name) {
     int total = 0;
     const channel channels[] = {channel::none, channel::hash, channel::equality, channel::construction};
-    // 64 elements: the next insertion rehashes first; 40: it has room.
-    for (int n : {40, 64})
+    // 64 elements: the next insertion rehashes first; 40: it has room; 0: it
+    // brings the first bucket array.
+    for (int n : {0, 40, 64})
         for (channel c : channels) {
             SCOPED_TRACE(std::string(name) + ", " + std::to_string(n) + " elements, channel " +
                          std::to_string(static_cast<int>(c)));
@@ -778,10 +779,17 @@ int inject_everywhere(const char* name) {
             total += inject<C>(c, n, true, [&](C& box) { box.insert(fault_fixture<C>::make(3)); });
             total += inject<C>(c, n, true, [&](C& box) { box.emplace(fault_fixture<C>::make(1001)); });
             total += inject<C>(c, n, true, [&](C& box) { box.emplace_hint(box.find(old), fault_fixture<C>::make(3)); });
+            // The node stays in its handle when the bucket array cannot grow.
             total += inject<C>(c, n, true, [&](C& box) {
                 C other(box.get_allocator());
                 other.insert(fault_fixture<C>::make(2000));
-                box.insert(other.extract(other.begin()));
+                typename C::node_type nh = other.extract(other.begin());
+                try {
+                    box.insert(std::move(nh));
+                } catch (...) {
+                    EXPECT_FALSE(nh.empty()) << "the node left its handle";
+                    throw;
+                }
             });
             total += inject<C>(c, n, true, [&](C& box) { box.rehash(4096); });
             total += inject<C>(c, n, true, [&](C& box) { box.reserve(5000); });

@@ -414,12 +414,14 @@ public:
 
     template <class... Args>
     single_insert_result emplace(Args&&... args) {
+        ensure_nil(); // before anything is taken from the arguments
         holder h(node_alloc_ref(), node_alloc_type::create(node_alloc_ref(), std::forward<Args>(args)...));
         return insert_holder(h, std::integral_constant<bool, Multi>());
     }
 
     template <class... Args>
     iterator emplace_hint(const_iterator hint, Args&&... args) {
+        ensure_nil();
         holder h(node_alloc_ref(), node_alloc_type::create(node_alloc_ref(), std::forward<Args>(args)...));
         return insert_hint_holder(hint, h);
     }
@@ -733,12 +735,12 @@ protected:
         return pos;
     }
 
-    // Links a node at a free position. The sentinel is made here when the
-    // first element arrives: the only step of an insertion that allocates
-    // after the node exists, so its failure loses nothing but the node, which
-    // the caller's holder frees.
-    kel_tree_node* link(const position& pos, node* n) {
-        ensure_nil();
+    // Links a node at a free position. Requires the sentinel, which every
+    // insertion makes (with the first element) before it builds a node or
+    // takes one from the caller: if that allocation fails, the caller keeps
+    // the value, the node handle or the merge source's nodes.
+    kel_tree_node* link(const position& pos, node* n) noexcept {
+        KEL_STD_ASSERT(impl_.nil != nullptr);
         kel_tree_node& h = impl_.header;
         kel_tree_aux::insert(pos.left, nullptr, pos.parent, n, h.right, h.left, h.parent, &h, impl_.nil);
         ++impl_.size;
@@ -757,6 +759,7 @@ protected:
         const position pos = unique_position(KeyOfValue::get(v));
         if (pos.existing != nullptr)
             return single_insert_result(make_iter(pos.existing), false);
+        ensure_nil();
         holder h(node_alloc_ref(), node_alloc_type::create(node_alloc_ref(), std::forward<V>(v)));
         link(pos, h.get());
         return single_insert_result(make_iter(h.release()), true);
@@ -764,6 +767,7 @@ protected:
 
     template <class V>
     single_insert_result insert_value(V&& v, std::true_type /*multi*/) {
+        ensure_nil();
         holder h(node_alloc_ref(), node_alloc_type::create(node_alloc_ref(), std::forward<V>(v)));
         link(equal_position(KeyOfValue::get(h.get()->value_)), h.get());
         return make_iter(h.release());
@@ -774,6 +778,7 @@ protected:
         const position pos = hint_position(hint, KeyOfValue::get(v));
         if (pos.existing != nullptr)
             return make_iter(pos.existing);
+        ensure_nil();
         holder h(node_alloc_ref(), node_alloc_type::create(node_alloc_ref(), std::forward<V>(v)));
         link(pos, h.get());
         return make_iter(h.release());
@@ -859,6 +864,7 @@ protected:
 
     template <class K, class... Args>
     kel_tree_node* create_and_link(const position& pos, K&& k, Args&&... args) {
+        ensure_nil();
         holder h(node_alloc_ref(), node_alloc_type::create(node_alloc_ref(), std::piecewise_construct,
                                                            std::forward_as_tuple(std::forward<K>(k)),
                                                            std::forward_as_tuple(std::forward<Args>(args)...)));
