@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <iostream>
 #include <memory>
 #include <memory_resource>
@@ -493,6 +494,29 @@ TEST(ordered_allocators, propagation_traits_are_honoured_on_copy_move_and_swap) 
     check_propagation<true, true, true>();
     check_propagation<true, false, true>();
     check_propagation<false, true, false>();
+}
+
+// As many nodes as the allocator admits, and no more than a difference of
+// positions can count.
+template <template <class, class, class> class Set, template <class, class, class, class> class Map>
+void expect_max_sizes() {
+    typedef kel_std::detail::tree_node<int> set_node;
+    typedef kel_std::detail::tree_node<std::pair<const int, int>> map_node;
+    typedef std::pair<const int, int> entry;
+    const std::size_t most = static_cast<std::size_t>(PTRDIFF_MAX);
+    EXPECT_EQ((Set<int, std::less<int>, kel_test::budget_allocator<int, 4096>>().max_size()), 4096 / sizeof(set_node));
+    EXPECT_EQ((Set<int, std::less<int>, kel_test::budget_allocator<int, SIZE_MAX>>().max_size()),
+              most / sizeof(set_node));
+    EXPECT_EQ((Map<int, int, std::less<int>, kel_test::budget_allocator<entry, 4096>>().max_size()),
+              4096 / sizeof(map_node));
+    EXPECT_EQ((Map<int, int, std::less<int>, kel_test::budget_allocator<entry, SIZE_MAX>>().max_size()),
+              most / sizeof(map_node));
+    EXPECT_EQ((Map<int, int, std::less<int>, kel_std::allocator<entry>>().max_size()), 0xFFFFFFFFu / sizeof(map_node));
+}
+
+TEST(ordered_allocators, max_size_is_what_the_allocator_admits) {
+    expect_max_sizes<kel_std::set, kel_std::map>();
+    expect_max_sizes<kel_std::multiset, kel_std::multimap>();
 }
 
 TEST(ordered_allocators, move_assignment_between_unequal_allocators_moves_values_one_by_one) {

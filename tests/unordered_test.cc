@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -58,6 +59,7 @@ namespace {
 using kel_std::detail::hash_table_inspector;
 using kel_test::narrow_hash;
 using kel_test::sorted;
+using kel_test::tagged_equal;
 
 // KEL_STD_TEST_SCALE (a percentage; default 100, or 25 in debug builds,
 // whose sanitizers and unoptimised code are slower) scales the randomized
@@ -73,6 +75,21 @@ int scaled(int n) {
 }
 
 // ---- the randomized differential run ----
+
+// The hashed container type `C` (ours or a standard one) with the hash,
+// equality and allocator replaced.
+template <class C, class H, class P, class A>
+struct with_hashed;
+template <template <class, class, class, class> class C, class K, class H0, class P0, class A0, class H, class P,
+          class A>
+struct with_hashed<C<K, H0, P0, A0>, H, P, A> {
+    typedef C<K, H, P, A> type;
+};
+template <template <class, class, class, class, class> class C, class K, class T, class H0, class P0, class A0, class H,
+          class P, class A>
+struct with_hashed<C<K, T, H0, P0, A0>, H, P, A> {
+    typedef C<K, T, H, P, A> type;
+};
 
 template <class K>
 K key_from(int i);
@@ -123,9 +140,16 @@ const K& key_of(const std::pair<const K, T>& v) {
 }
 
 // A container under test with a second one (for swap and merge), their
-// models, and the random source. Every step is checked before the next.
-template <class C, class Model>
+// models (`StdModel` with the hash and equality of `C`), and the random
+// source. Every step is checked before the next. The two start with hashers
+// and equalities of their own, which copies, moves and swaps must carry
+// along with the elements, as they do in the models.
+template <class C, class StdModel>
 class differential {
+    typedef typename C::hasher hasher;
+    typedef typename C::key_equal key_equal;
+    typedef typename with_hashed<StdModel, hasher, key_equal, typename StdModel::allocator_type>::type Model;
+
 public:
     typedef typename C::value_type value_type;
     typedef typename C::key_type key_type;
@@ -137,8 +161,9 @@ public:
     // Both containers are built with `alloc`, and so are their copies.
     differential(unsigned seed, unsigned hash_bits, int key_range,
                  const typename C::allocator_type& alloc = typename C::allocator_type())
-        : a_(0, narrow_hash<key_type>(hash_bits), typename C::key_equal(), alloc),
-          b_(7, narrow_hash<key_type>(hash_bits), typename C::key_equal(), alloc), rng_(seed), key_range_(key_range) {}
+        : a_(0, hasher(hash_bits, 0), key_equal(0), alloc), b_(7, hasher(hash_bits, 1), key_equal(1), alloc),
+          ma_(0, hasher(hash_bits, 0), key_equal(0)), mb_(0, hasher(hash_bits, 1), key_equal(1)), hash_bits_(hash_bits),
+          rng_(seed), key_range_(key_range) {}
 
     void run(int steps) {
         for (int step = 0; step < steps; ++step) {
@@ -285,8 +310,18 @@ private:
                 copy.erase(copy.begin());
                 EXPECT_TRUE(copy != a_);
             }
-            b_ = a_;
-            mb_ = ma_;
+            if (rng_() % 2 == 0) {
+                b_ = a_;
+                mb_ = ma_;
+            } else {
+                // From a container with a hasher and an equality of its own.
+                const int fresh = 2 + static_cast<int>(rng_() % 4);
+                const C other(ma_.begin(), ma_.end(), 0, hasher(hash_bits_, static_cast<std::size_t>(fresh)),
+                              key_equal(fresh), a_.get_allocator());
+                b_ = other;
+                mb_ = Model(ma_.begin(), ma_.end(), 0, hasher(hash_bits_, static_cast<std::size_t>(fresh)),
+                            key_equal(fresh));
+            }
             break;
         }
         case 14:
@@ -295,7 +330,7 @@ private:
             break;
         case 15: {
             // Merge b into a: with unique keys, b keeps what a already has.
-            Model stays;
+            Model stays(0, mb_.hash_function(), mb_.key_eq());
             for (const value_type& x : mb_) {
                 if (unique && ma_.count(key_of(x)) != 0)
                     stays.insert(x);
@@ -335,10 +370,13 @@ private:
             break;
         }
         case 19: {
-            C moved(std::move(b_));
-            EXPECT_TRUE(b_.empty());
-            EXPECT_EQ(b_.bucket_count(), 0u);
+            // Moves exchange a and b.
+            C moved(std::move(a_));
+            EXPECT_TRUE(a_.empty());
+            EXPECT_EQ(a_.bucket_count(), 0u);
+            a_ = std::move(b_);
             b_ = std::move(moved);
+            ma_.swap(mb_);
             break;
         }
         default:
@@ -384,6 +422,8 @@ private:
     static typename C::iterator as_iter(std::pair<typename C::iterator, bool> r) { return r.first; }
 
     void check(const C& c, const Model& m) {
+        ASSERT_EQ(c.hash_function().salt, m.hash_function().salt) << "another hasher";
+        ASSERT_EQ(c.key_eq().id, m.key_eq().id) << "another equality";
         ASSERT_EQ(hash_table_inspector::check(c), "");
         ASSERT_EQ(c.size(), m.size());
         ASSERT_TRUE(sorted(c) == sorted(m)) << "contents differ from the model";
@@ -391,6 +431,7 @@ private:
 
     C a_, b_;
     Model ma_, mb_;
+    unsigned hash_bits_;
     std::mt19937 rng_;
     int key_range_;
 };
@@ -428,13 +469,13 @@ void run_differential(const char* name, unsigned seeds = 3, int percent = 100,
 }
 
 template <class K>
-using kset = kel_std::unordered_set<K, narrow_hash<K>>;
+using kset = kel_std::unordered_set<K, narrow_hash<K>, tagged_equal<K>>;
 template <class K>
-using kmultiset = kel_std::unordered_multiset<K, narrow_hash<K>>;
+using kmultiset = kel_std::unordered_multiset<K, narrow_hash<K>, tagged_equal<K>>;
 template <class K>
-using kmap = kel_std::unordered_map<K, int, narrow_hash<K>>;
+using kmap = kel_std::unordered_map<K, int, narrow_hash<K>, tagged_equal<K>>;
 template <class K>
-using kmultimap = kel_std::unordered_multimap<K, int, narrow_hash<K>>;
+using kmultimap = kel_std::unordered_multimap<K, int, narrow_hash<K>, tagged_equal<K>>;
 
 TEST(unordered_differential, set_against_std) {
     run_differential<kset<int>, std::unordered_set<int>>("set<int>");
@@ -866,37 +907,52 @@ TEST(unordered_allocation, one_block_per_element_plus_the_bucket_array) {
     EXPECT_EQ(manager.bad_releases, 0);
 }
 
+// Containers whose hashers and equalities differ (salt and id `n` for the
+// container built with allocator `n`), which assignments, moves and swaps
+// must carry along with the elements, whatever the allocators do.
 template <bool Propagate>
 void check_propagation() {
     typedef kel_test::test_allocator<std::pair<const int, std::string>, Propagate, Propagate, Propagate> alloc;
-    typedef kel_std::unordered_map<int, std::string, kel_std::hash<int>, std::equal_to<int>, alloc> map;
-    map a(alloc(1)), b(alloc(2));
+    typedef kel_std::unordered_map<int, std::string, narrow_hash<int>, tagged_equal<int>, alloc> map;
+    const auto make = [](int n) {
+        return map(0, narrow_hash<int>(64, static_cast<std::size_t>(n)), tagged_equal<int>(n), alloc(n));
+    };
+    map a = make(1), b = make(2);
     for (int i = 0; i < 100; ++i) {
         a.emplace(i, std::to_string(i));
         b.emplace(-i, "b");
     }
     const auto contents = sorted(a);
+    // Holds `a`'s elements and finds them with `a`'s functions.
+    const auto like_a = [&contents](const map& m) {
+        bool found = m.hash_function().salt == 1 && m.key_eq().id == 1 && sorted(m) == contents;
+        for (const auto& v : contents)
+            found = found && m.count(v.first) == 1;
+        return found && hash_table_inspector::check(m).empty();
+    };
     map c(a);
     EXPECT_EQ(c.get_allocator().id, 101); // select_on_container_copy_construction
+    EXPECT_TRUE(like_a(c));
     b = a;
     EXPECT_EQ(b.get_allocator().id, Propagate ? 1 : 2);
-    EXPECT_TRUE(sorted(b) == contents);
-    map d(alloc(3));
+    EXPECT_TRUE(like_a(b));
+    map d = make(3);
     d = std::move(b);
     EXPECT_EQ(d.get_allocator().id, Propagate ? 1 : 3);
-    EXPECT_TRUE(sorted(d) == contents);
-    EXPECT_EQ(hash_table_inspector::check(d), "");
+    EXPECT_TRUE(like_a(d));
     map e(std::move(d), alloc(4)); // unequal: element by element
     EXPECT_EQ(e.get_allocator().id, 4);
-    EXPECT_TRUE(sorted(e) == contents);
+    EXPECT_TRUE(like_a(e));
     if (Propagate) {
-        map f(alloc(5));
+        map f = make(5);
         f.emplace(7, "f");
         auto it = e.find(7);
         e.swap(f);
         EXPECT_EQ(e.get_allocator().id, 5);
         EXPECT_EQ(f.get_allocator().id, 4);
         EXPECT_EQ(&*f.find(7), &*it);
+        EXPECT_TRUE(like_a(f));
+        EXPECT_EQ(e.hash_function().salt, 5u);
     }
 }
 
@@ -910,6 +966,35 @@ void check_propagation_leaks() {
 TEST(unordered_allocation, propagation_on_copy_move_and_swap) {
     check_propagation_leaks<false>();
     check_propagation_leaks<true>();
+}
+
+// As many nodes as the allocator admits (no more than a difference of
+// positions can count), and the largest power of two of buckets whose array
+// it admits, which rehash() then gives.
+template <class Set, std::size_t Bytes>
+void expect_max_sizes() {
+    const Set s;
+    const std::size_t nodes = Bytes / sizeof(kel_std::detail::hash_node<int>);
+    const std::size_t most = static_cast<std::size_t>(PTRDIFF_MAX) / sizeof(kel_std::detail::hash_node<int>);
+    EXPECT_EQ(s.max_size(), nodes < most ? nodes : most);
+    const std::size_t slots = Bytes / sizeof(kel_std::detail::hash_slot);
+    const std::size_t b = s.max_bucket_count();
+    EXPECT_TRUE(b != 0 && (b & (b - 1)) == 0) << b;
+    EXPECT_LE(kel_std::detail::hash_table_slots(b), slots);
+    EXPECT_GT(kel_std::detail::hash_table_slots(2 * b), slots);
+    if (Bytes < 100000) {
+        Set t;
+        t.rehash(b);
+        EXPECT_EQ(t.bucket_count(), b);
+    }
+}
+
+TEST(unordered_allocation, max_size_and_max_bucket_count_are_what_the_allocator_admits) {
+    typedef kel_test::budget_allocator<int, 4096> small;
+    typedef kel_test::budget_allocator<int, SIZE_MAX> large;
+    expect_max_sizes<kel_std::unordered_set<int, kel_std::hash<int>, std::equal_to<int>, small>, 4096>();
+    expect_max_sizes<kel_std::unordered_multiset<int, kel_std::hash<int>, std::equal_to<int>, large>, SIZE_MAX>();
+    expect_max_sizes<kel_std::unordered_set<int>, 0xFFFFFFFFu>();
 }
 
 TEST(unordered_allocation, pmr_monotonic_resource) {
@@ -1056,21 +1141,6 @@ TEST(unordered_interface, at_throws_the_library_error) {
         EXPECT_STREQ(e.what(), "out of range error");
     }
 }
-
-// The hashed container type `C` with the hash, equality and allocator
-// replaced.
-template <class C, class H, class P, class A>
-struct with_hashed;
-template <template <class, class, class, class> class C, class K, class H0, class P0, class A0, class H, class P,
-          class A>
-struct with_hashed<C<K, H0, P0, A0>, H, P, A> {
-    typedef C<K, H, P, A> type;
-};
-template <template <class, class, class, class, class> class C, class K, class T, class H0, class P0, class A0, class H,
-          class P, class A>
-struct with_hashed<C<K, T, H0, P0, A0>, H, P, A> {
-    typedef C<K, T, H, P, A> type;
-};
 
 template <class Expected, class Got>
 void expect_type(const Got&) {

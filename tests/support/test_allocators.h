@@ -153,6 +153,20 @@ public:
     }
 };
 
+// An allocator of std::allocator's memory whose max_size() admits `Bytes`
+// bytes: what the containers' max_size() and max_bucket_count() must follow.
+template <class T, std::size_t Bytes>
+struct budget_allocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        typedef budget_allocator<U, Bytes> other;
+    };
+    budget_allocator() = default;
+    template <class U>
+    budget_allocator(const budget_allocator<U, Bytes>&) noexcept {}
+    std::size_t max_size() const noexcept { return Bytes / sizeof(T); }
+};
+
 // A value whose copies and moves are fault points.
 struct fragile {
     int key;
