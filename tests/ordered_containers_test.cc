@@ -457,6 +457,11 @@ void check_propagation() {
     {
         set_t a({1, 2, 3}, alloc(1));
         set_t b({4, 5}, alloc(2));
+        set_t same_alloc({9}, alloc(1));
+        same_alloc = a;
+        EXPECT_TRUE(contents(same_alloc) == contents(a));
+        const set_t from_empty(set_t(alloc(5)), alloc(6));
+        EXPECT_TRUE(from_empty.empty());
         const set_t copy(a);
         EXPECT_EQ(copy.get_allocator().id, 101) << "select_on_container_copy_construction";
         const set_t copy_with(a, alloc(7));
@@ -604,11 +609,19 @@ TEST(ordered_values, node_handles_assign_and_swap_as_the_standard_says) {
     EXPECT_TRUE(first.empty());
     swap(first, second);
     EXPECT_EQ(first.get_allocator(), m.get_allocator());
+    auto third = m.extract(3);
+    third.swap(first); // two full handles exchange their nodes
+    EXPECT_EQ(third.key(), 2);
+    EXPECT_EQ(first.key(), 3);
+    first = decltype(first)(); // an empty handle assigned to a full one takes its node away
+    EXPECT_TRUE(first.empty());
 
     auto it = m.insert_or_assign(m.end(), 3, "THREE");
     EXPECT_EQ(it->second, "THREE");
     int four = 4;
     it = m.insert_or_assign(m.begin(), std::move(four), "four");
+    int again = 4;
+    EXPECT_EQ(m.insert_or_assign(m.end(), std::move(again), "4")->second, "4");
     it = m.insert_or_assign(m.begin(), 4, "FOUR");
     EXPECT_EQ(it->second, "FOUR");
     EXPECT_EQ(m.size(), 2u);

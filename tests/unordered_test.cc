@@ -276,8 +276,12 @@ private:
             // other one.
             typename C::node_type nh = a_.extract(k);
             EXPECT_EQ(nh.empty(), !present);
-            if (nh.empty())
+            if (nh.empty()) {
+                // An empty handle inserts nothing.
+                EXPECT_TRUE(inserted_at(a_.insert(std::move(nh))) == a_.end());
+                EXPECT_TRUE(a_.insert(a_.cbegin(), std::move(nh)) == a_.end());
                 break;
+            }
             const value_type moved = handle_value<value_type>(nh, std::integral_constant<bool, is_map>());
             erase_one(ma_, moved);
             if (rng_() % 2 == 0) {
@@ -377,6 +381,12 @@ private:
             a_ = std::move(b_);
             b_ = std::move(moved);
             ma_.swap(mb_);
+            // Each with itself changes nothing.
+            C& same = a_;
+            a_ = std::move(same);
+            a_ = same;
+            a_.swap(same);
+            a_.merge(same);
             break;
         }
         default:
@@ -419,6 +429,11 @@ private:
     }
 
     static typename C::iterator as_iter(typename C::iterator it) { return it; }
+    static typename C::iterator inserted_at(typename C::iterator it) { return it; }
+    template <class R>
+    static typename C::iterator inserted_at(const R& r) {
+        return r.position;
+    }
     static typename C::iterator as_iter(std::pair<typename C::iterator, bool> r) { return r.first; }
 
     void check(const C& c, const Model& m) {
@@ -674,6 +689,22 @@ TEST(unordered_guarantees, load_factor_policy) {
     s.clear();
     s.rehash(0);
     EXPECT_EQ(s.bucket_count(), 0u);
+    EXPECT_EQ(hash_table_inspector::check(s), "");
+    // Nothing asked of a container without buckets; more buckets than memory
+    // can hold fail before anything changes.
+    s.rehash(0);
+    s.reserve(0);
+    EXPECT_EQ(s.bucket_count(), 0u);
+    s.insert(1);
+    EXPECT_THROW(s.rehash(SIZE_MAX), std::bad_alloc);
+    EXPECT_THROW(s.reserve(SIZE_MAX), std::bad_alloc);
+    EXPECT_EQ(s.bucket_count(), 8u);
+    EXPECT_EQ(s.count(1), 1u);
+    // A load factor beyond every count: the buckets never grow.
+    s.max_load_factor(1e30f);
+    for (int i = 0; i < 100; ++i)
+        s.insert(i);
+    EXPECT_EQ(s.bucket_count(), 8u);
     EXPECT_EQ(hash_table_inspector::check(s), "");
 }
 

@@ -277,7 +277,7 @@ bool deallocation_skippable(const Alloc& a) noexcept {
 template <class T>
 bool deallocation_skippable(const allocator<T>& a) noexcept {
 #if defined(__GXX_RTTI) || defined(__cpp_rtti) || defined(_CPPRTTI)
-    return a.manager != nullptr && dynamic_cast<kel_monotonic_memory_manager*>(a.manager) != nullptr;
+    return dynamic_cast<kel_monotonic_memory_manager*>(a.manager) != nullptr; // null stays null
 #else
     static_cast<void>(a);
     return false;

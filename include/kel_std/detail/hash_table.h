@@ -872,8 +872,8 @@ public:
         const size_type for_size = buckets_for(impl_.size);
         if (for_size > want)
             want = for_size;
-        if (want == 0) {
-            if (impl_.table != nullptr && impl_.size == 0)
+        if (want == 0) { // no elements, and no buckets asked for
+            if (impl_.table != nullptr)
                 free_table();
             return;
         }
@@ -1117,7 +1117,7 @@ private:
         hash_slot& head = impl_.buckets[b];
         if (head.head == nullptr) {
             set_bit(b);
-            if (b < impl_.first || impl_.size == 0)
+            if (b < impl_.first) // always so in an empty table, whose first is the bucket count
                 impl_.first = b;
         }
         n->next = head.head;

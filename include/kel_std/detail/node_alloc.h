@@ -19,16 +19,18 @@
 namespace kel_std {
 namespace detail {
 
-/// The raw address behind an allocator's pointer (null stays null).
+/// The raw address behind an allocator's pointer.
 template <class T>
 T* to_raw(T* p) noexcept {
     return p;
 }
 
-/// The raw address behind a fancy pointer (null stays null).
+/// The raw address behind a fancy pointer. Requires: not null (the
+/// containers convert only what an allocator returned).
 template <class Pointer>
 typename std::pointer_traits<Pointer>::element_type* to_raw(const Pointer& p) noexcept {
-    return p ? std::addressof(*p) : nullptr;
+    KEL_STD_ASSERT(p);
+    return std::addressof(*p);
 }
 
 /// Node allocation for a container whose allocator is `Alloc` (the

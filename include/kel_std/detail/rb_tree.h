@@ -105,11 +105,15 @@ inline void tree_step_back(kel_tree_node*& node, kel_tree_node*& nil) noexcept {
     KEL_STD_ASSERT(node != nullptr);
     KEL_STD_ASSERT(!(node->color == kel_tree_node::red && (node->parent == nullptr || node->parent->left == nullptr)) &&
                    "decrementing end() of an empty container");
+    // The header of a tree with elements: the root is its parent and it is
+    // the root's parent (the root is also its own grandparent, but black).
+    const bool from_header = node->color == kel_tree_node::red && node->parent->parent == node;
     kel_tree_node* const from = node;
     node = tree_prev(node, nil);
-    if (is_header(from))
+    if (from_header)
         nil = node->right;
     KEL_STD_ASSERT(!is_header(node) && node != from); // not before begin()
+    static_cast<void>(from);
 }
 
 /// Bidirectional iterator over a tree's values; `Const` makes it read only,
