@@ -104,8 +104,22 @@ struct is_allocator {
     static const bool value = decltype(test<A>(nullptr, nullptr))::value;
 };
 
+// Whether swapping two `T`s can throw, asked of the swap that an unqualified
+// call finds: a `swap` of `T`'s own namespace found by argument-dependent
+// lookup, else std::swap (std::is_nothrow_swappable before C++17). The
+// using-declaration must stand in a namespace of its own, so that no other
+// `swap` of this library hides it.
+namespace swap_lookup {
+using std::swap;
 template <class T>
-void swap_adl(T& a, T& b) noexcept(noexcept(std::swap(a, b))) {
+struct nothrow_swappable {
+    static const bool value = noexcept(swap(std::declval<T&>(), std::declval<T&>()));
+};
+} // namespace swap_lookup
+
+/// Swaps `a` and `b` with the swap that an unqualified call finds.
+template <class T>
+void swap_adl(T& a, T& b) noexcept(swap_lookup::nothrow_swappable<T>::value) {
     using std::swap;
     swap(a, b);
 }
