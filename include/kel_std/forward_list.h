@@ -131,6 +131,7 @@ class forward_list {
     typedef typename node_alloc_type::traits node_traits;
     typedef detail::chain_builder<Allocator, node> builder;
     typedef detail::chain<link> chain;
+    typedef detail::run<link> run;
     friend struct detail::list_inspector;
 
     static_assert(std::is_same<typename std::allocator_traits<Allocator>::value_type, T>::value,
@@ -561,9 +562,10 @@ public:
         if (&other == this)
             return;
         KEL_STD_ASSERT(alloc() == other.alloc() && "merge of lists with unequal allocators");
-        link* from = other.impl_.head.next;
+        run from = {other.impl_.head.next, nullptr};
         other.impl_.head.next = nullptr;
-        detail::merge_chains<node>(impl_.head.next, from, comp);
+        head_writer w(impl_.head);
+        detail::merge_runs<node>(w.r, from, comp);
     }
     /// Merges `other` into this list, both sorted by `comp`; see `merge`.
     template <class Compare>
@@ -583,7 +585,8 @@ public:
     /// Sorts the elements by `comp`, stably; see `sort()`.
     template <class Compare>
     void sort(Compare comp) {
-        detail::sort_chain<node>(impl_.head.next, comp);
+        head_writer w(impl_.head);
+        detail::sort_run<node>(w.r, comp);
     }
 
     /// Erases every element equal to `v`; returns how many. `v` may be an
@@ -646,6 +649,21 @@ public:
     }
 
 private:
+    // Holds the list's nodes as a run while `sort` or `merge` works on them,
+    // and links them back when it goes out of scope, also when a comparison
+    // has thrown.
+    struct head_writer {
+        explicit head_writer(link& h) noexcept : head(h) {
+            r.first = h.next;
+            r.last = nullptr;
+        }
+        ~head_writer() { head.next = r.first; }
+        head_writer(const head_writer&) = delete;
+        head_writer& operator=(const head_writer&) = delete;
+        link& head;
+        run r;
+    };
+
     iterator link_built(const_iterator pos, builder& b) noexcept {
         KEL_STD_ASSERT(pos.node_ != nullptr && "insertion after end()");
         const chain c = b.release();

@@ -151,6 +151,7 @@ class list {
     typedef typename node_alloc_type::traits node_traits;
     typedef detail::chain_builder<Allocator, node> builder;
     typedef detail::chain<link> chain;
+    typedef detail::run<link> run;
     friend struct detail::list_inspector;
 
     static_assert(std::is_same<typename std::allocator_traits<Allocator>::value_type, T>::value,
@@ -606,10 +607,11 @@ public:
             return;
         KEL_STD_ASSERT(alloc() == other.alloc() && "merge of lists with unequal allocators");
         const size_type n = impl_.size + other.impl_.size;
-        link* head = detach_all();
-        link* from = other.detach_all();
-        relinker guard(*this, head, n);
-        detail::merge_chains<node>(head, from, comp);
+        run r = detach_all();
+        run from = other.detach_all();
+        relinker guard(*this, r, n);
+        detail::merge_runs<node>(r, from, comp);
+        guard.links_kept();
     }
     /// Merges `other` into this list, both sorted by `comp`; see `merge`.
     template <class Compare>
@@ -632,9 +634,10 @@ public:
         if (impl_.size < 2)
             return;
         const size_type n = impl_.size;
-        link* head = detach_all();
-        relinker guard(*this, head, n);
-        detail::sort_chain<node>(head, comp);
+        run r = detach_all();
+        relinker guard(*this, r, n);
+        detail::sort_run<node>(r, comp);
+        guard.links_kept();
     }
 
     /// Erases every element equal to `v`; returns how many. `v` may be an
@@ -787,47 +790,56 @@ private:
         detail::destroy_chain<Allocator, node>(alloc(), impl_.sentinel.next, nullptr);
     }
 
-    // Takes every node out as one null-ended chain (null when empty); the
-    // list is left empty.
-    link* detach_all() noexcept {
+    // Takes every node out as one null-ended run (empty when the list is);
+    // the list is left empty.
+    run detach_all() noexcept {
+        run r = {nullptr, nullptr};
         if (impl_.size == 0)
-            return nullptr;
-        link* const head = impl_.sentinel.next;
-        impl_.sentinel.prev->next = nullptr;
+            return r;
+        r.first = impl_.sentinel.next;
+        r.last = impl_.sentinel.prev;
+        r.last->next = nullptr;
         impl_.reset();
-        return head;
+        return r;
     }
 
-    // Makes the null-ended chain `head` of `n` nodes the contents of this
-    // empty list, rebuilding the back links.
-    void attach(link* head, size_type n) noexcept {
-        if (head == nullptr)
+    // Makes the run `r` of `n` nodes the contents of this empty list. Unless
+    // `links_kept`, its back links and last node are rebuilt first.
+    void attach(run r, size_type n, bool links_kept) noexcept {
+        if (r.first == nullptr)
             return;
-        link* prev = nullptr;
-        for (link* x = head; x != nullptr; x = x->next) {
-            x->prev = prev;
-            prev = x;
+        if (!links_kept) {
+            link* prev = nullptr;
+            for (link* x = r.first; x != nullptr; x = x->next) {
+                x->prev = prev;
+                prev = x;
+            }
+            r.last = prev;
         }
-        prev->next = sentinel();
-        impl_.sentinel.next = head;
-        impl_.sentinel.prev = prev;
+        r.first->prev = nullptr;
+        r.last->next = sentinel();
+        impl_.sentinel.next = r.first;
+        impl_.sentinel.prev = r.last;
         impl_.size = n;
     }
 
-    // Attaches a chain when it goes out of scope, also when a comparison
-    // has thrown: `sort` and `merge` work on detached chains, and whatever
-    // state they stop in, every node goes back.
+    // Attaches a run when it goes out of scope, also when a comparison has
+    // thrown: `sort` and `merge` work on detached runs, and whatever state
+    // they stop in, every node goes back. Only a finished sort or merge has
+    // kept the back links right.
     class relinker {
     public:
-        relinker(list& l, link*& head, size_type n) noexcept : list_(l), head_(head), n_(n) {}
-        ~relinker() { list_.attach(head_, n_); }
+        relinker(list& l, run& r, size_type n) noexcept : list_(l), run_(r), n_(n), links_kept_(false) {}
+        ~relinker() { list_.attach(run_, n_, links_kept_); }
         relinker(const relinker&) = delete;
         relinker& operator=(const relinker&) = delete;
+        void links_kept() noexcept { links_kept_ = true; }
 
     private:
         list& list_;
-        link*& head_;
+        run& run_;
         size_type n_;
+        bool links_kept_;
     };
 
     // Copies the sentinel and count of `from` into `to` and points the last

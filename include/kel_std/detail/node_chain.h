@@ -4,9 +4,10 @@
 //
 // A chain is a run of nodes joined by their `next` links and ended by a null
 // `next`; list nodes carry back links as well, which the chain builder sets
-// as it goes. Sorting and merging follow the `next` links only: a list
-// restores its back links afterwards in one pass, which costs less than
-// keeping them right through every merge.
+// as it goes, and which merging keeps right, a store into a node whose line
+// the comparison has just read (restoring them in a pass of their own after
+// sorting would visit every node once more, in an order unrelated to their
+// addresses).
 #ifndef KEL_STD_DETAIL_NODE_CHAIN_H
 #define KEL_STD_DETAIL_NODE_CHAIN_H
 
@@ -160,123 +161,161 @@ struct equal_op {
     }
 };
 
-/// Merges the sorted chain `b` into the sorted chain `a`: `a` receives the
-/// merged chain and `b` becomes null. Stable: of equivalent elements, those
-/// of `a` come first. At most (length of a) + (length of b) - 1 comparisons.
-/// If `less` throws, `a` still receives every node of both chains (in no
-/// particular order) and `b` becomes null, before the exception goes on.
+/// A null-ended chain being sorted or merged, with its last node when known
+/// (null when not: forward_list does not track its last node and needs it
+/// from neither function below).
+template <class Link>
+struct run {
+    Link* first;
+    Link* last;
+};
+
+/// Merges the sorted run `b` into the sorted run `a`: `a` receives the
+/// merged run and `b` becomes empty. Stable: of equivalent elements, those
+/// of `a` come first. At most (length of a) + (length of b) - 1
+/// comparisons. Back links (of list nodes) are kept right within the run,
+/// the first node's excepted; the result's last node is known if both
+/// inputs' were. If `less` throws, `a` still receives every node of both
+/// runs (in no particular order, back links unspecified) before the
+/// exception goes on.
 template <class Node, class Link, class Less>
-void merge_chains(Link*& a, Link*& b, Less& less) {
-    Link* y = b;
-    b = nullptr;
+void merge_runs(run<Link>& a, run<Link>& b, Less& less) {
+    Link* y = b.first;
+    Link* const b_last = b.last;
+    b.first = b.last = nullptr;
     if (y == nullptr)
         return;
-    Link* x = a;
+    Link* x = a.first;
     if (x == nullptr) {
-        a = y;
+        a.first = y;
+        a.last = b_last;
         return;
     }
     Link* head = nullptr;
     Link** tail = &head;
+    Link* out = nullptr; // the last node linked so far
     KEL_STD_TRY {
         for (;;) {
             if (less(value_of<Node>(y), value_of<Node>(x))) {
                 *tail = y;
+                set_prev(y, out);
+                out = y;
                 tail = &y->next;
                 y = y->next;
                 if (y == nullptr) {
                     *tail = x;
-                    break;
+                    set_prev(x, out);
+                    break; // a's rest, and a's last, end the run
                 }
             } else {
                 *tail = x;
+                set_prev(x, out);
+                out = x;
                 tail = &x->next;
                 x = x->next;
                 if (x == nullptr) {
                     *tail = y;
+                    set_prev(y, out);
+                    a.last = b_last;
                     break;
                 }
             }
         }
     }
     KEL_STD_CATCH_ALL {
-        // The merged part, then what is left of each chain.
+        // The merged part, then what is left of each run.
         *tail = x;
         while (*tail != nullptr)
             tail = &(*tail)->next;
         *tail = y;
-        a = head;
+        a.first = head;
+        a.last = nullptr;
         KEL_STD_RETHROW;
     }
-    a = head;
+    a.first = head;
 }
 
-// Appends the chain `c` at `*tail` and moves `tail` to the new end.
+// Appends the run `c` to `to` (walking it when its last node is unknown).
 template <class Link>
-void append_chain(Link**& tail, Link* c) noexcept {
-    *tail = c;
-    while (*tail != nullptr)
-        tail = &(*tail)->next;
+void append_run(run<Link>& to, const run<Link>& c) noexcept {
+    if (c.first == nullptr)
+        return;
+    (to.first != nullptr ? to.last->next : to.first) = c.first;
+    to.last = c.first;
+    while (to.last->next != nullptr)
+        to.last = to.last->next;
 }
 
-/// Sorts the chain `head` stably: O(n log n) comparisons, no allocation, no
+/// Sorts the run `r` stably: O(n log n) comparisons, no allocation, no
 /// recursion. The longest non-descending prefix is taken as one run, so a
-/// sorted chain costs n - 1 comparisons; the rest is merged bottom-up, each
-/// node joining a binary counter of runs whose k-th slot holds 2^k nodes.
-/// If `less` throws, `head` receives every node (in no particular order).
+/// sorted run costs n - 1 comparisons; the rest is merged bottom-up, each
+/// node joining a binary counter of runs whose k-th slot holds about 2^k
+/// nodes.
+/// Back links are kept as `merge_runs` keeps them; `r.last` is right
+/// afterwards if it was right before. If `less` throws, `r` receives every
+/// node (in no particular order, back links unspecified, last node known).
 template <class Node, class Link, class Less>
-void sort_chain(Link*& head, Less& less) {
-    Link* run = head;
-    if (run == nullptr)
+void sort_run(run<Link>& r, Less& less) {
+    if (r.first == nullptr)
         return;
-    Link* run_end = run;
-    while (run_end->next != nullptr && !less(value_of<Node>(run_end->next), value_of<Node>(run_end)))
+    Link* run_end = r.first;
+    std::size_t length = 1;
+    while (run_end->next != nullptr && !less(value_of<Node>(run_end->next), value_of<Node>(run_end))) {
         run_end = run_end->next;
-    Link* rest = run_end->next;
-    if (rest == nullptr)
+        ++length;
+    }
+    run<Link> rest = {run_end->next, r.last};
+    if (rest.first == nullptr)
         return;
     run_end->next = nullptr;
+    const run<Link> empty = {nullptr, nullptr};
 
-    // Enough slots for any count a size_t can hold.
-    Link* bins[std::numeric_limits<std::size_t>::digits];
+    // Enough slots for any count a size_t can hold. The prefix takes the
+    // slot of its size (from 2^k up to 2^(k+1) - 1 nodes in slot k), so that
+    // it merges with runs of a like size: merged last, a short prefix would
+    // cost a walk through most of the sorted rest.
+    run<Link> bins[std::numeric_limits<std::size_t>::digits];
     int used = 0;
-    Link* carry = nullptr;
-    Link* sorted = nullptr;
+    for (; length > 1; length >>= 1)
+        bins[used++] = empty;
+    bins[used].first = r.first;
+    bins[used].last = run_end;
+    ++used;
+    run<Link> carry = empty;
+    run<Link> sorted = empty;
     KEL_STD_TRY {
-        while (rest != nullptr) {
-            carry = rest;
-            rest = rest->next;
-            carry->next = nullptr;
+        while (rest.first != nullptr) {
+            carry.first = carry.last = rest.first;
+            rest.first = rest.first->next;
+            carry.first->next = nullptr;
             int i = 0;
-            for (; i < used && bins[i] != nullptr; ++i) {
+            for (; i < used && bins[i].first != nullptr; ++i) {
                 // The slot's nodes came first in the input: they stay first.
-                merge_chains<Node>(bins[i], carry, less);
+                merge_runs<Node>(bins[i], carry, less);
                 carry = bins[i];
-                bins[i] = nullptr;
+                bins[i] = empty;
             }
             if (i == used)
                 ++used;
             bins[i] = carry;
-            carry = nullptr;
+            carry = empty;
         }
         // Higher slots hold earlier nodes.
         for (int i = 0; i < used; ++i) {
-            merge_chains<Node>(bins[i], sorted, less);
+            merge_runs<Node>(bins[i], sorted, less);
             sorted = bins[i];
-            bins[i] = nullptr;
+            bins[i] = empty;
         }
-        merge_chains<Node>(run, sorted, less);
-        head = run;
+        r = sorted;
     }
     KEL_STD_CATCH_ALL {
-        // Each node is in exactly one of these chains: gather them.
-        Link** tail = &head;
-        append_chain(tail, run);
-        append_chain(tail, carry);
+        // Each node is in exactly one of these runs: gather them.
+        r = empty;
+        append_run(r, carry);
         for (int i = 0; i < used; ++i)
-            append_chain(tail, bins[i]);
-        append_chain(tail, sorted);
-        append_chain(tail, rest);
+            append_run(r, bins[i]);
+        append_run(r, sorted);
+        append_run(r, rest);
         KEL_STD_RETHROW;
     }
 }
