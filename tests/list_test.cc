@@ -59,7 +59,7 @@ std::vector<tagged> contents(const C& c) {
 template <class C>
 class lists : public ::testing::Test {};
 typedef ::testing::Types<kel_std::list<tagged>, kel_std::forward_list<tagged>> list_kinds;
-TYPED_TEST_SUITE(lists, list_kinds);
+TYPED_TEST_SUITE(lists, list_kinds, ::testing::internal::DefaultNameGenerator);
 
 // Every sequence of up to 8 keys from {0, 1, 2}, then longer random ones
 // (few distinct keys, and long sorted prefixes that take a counter slot of
