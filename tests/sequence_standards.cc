@@ -8,12 +8,81 @@
 #include <cstdio>
 
 // ---- The containers' headers ----
+#include <kel_std/forward_list.h>
+#include <kel_std/list.h>
+
+#if __cplusplus > 201703L
+#include <compare>
+#endif
+#include <functional>
+#include <iterator>
+#include <utility>
 
 // ---- Explicit instantiations ----
+template class kel_std::list<int>;
+template class kel_std::forward_list<int>;
+
+namespace {
+
+// The member templates of list and forward_list, and their non-members.
+int use_lists() {
+    const int values[] = {5, 4, 4};
+    const auto odd = [](int v) { return v % 2 != 0; };
+    kel_std::list<int> l(values, values + 3);
+    l.assign(values, values + 3);
+    l.insert(l.end(), values, values + 3);
+    l.emplace(l.begin(), 0);
+    l.emplace_front(1);
+    l.emplace_back(2);
+    l.sort(std::greater<int>());
+    kel_std::list<int> other{9, 3};
+    l.merge(other, std::greater<int>());
+    l.merge(kel_std::list<int>{8}, std::greater<int>());
+    const std::size_t removed = l.unique(std::equal_to<int>()) + l.remove_if(odd);
+    kel_std::list<int> seven{7};
+    l.splice(l.begin(), std::move(seven), seven.begin());
+    int failures = !(removed == 8 && l.size() == 5 && l.front() == 7 && l.back() == 0 && seven.empty());
+    failures += !(kel_std::erase(l, 4) == 1 && kel_std::erase_if(l, [](int v) { return v > 5; }) == 2);
+
+    kel_std::forward_list<int> f(values, values + 3);
+    f.assign(values, values + 3);
+    f.insert_after(f.before_begin(), values, values + 3);
+    f.emplace_after(f.before_begin(), 0);
+    f.emplace_front(1);
+    f.sort(std::less<int>());
+    kel_std::forward_list<int> g{2, 9};
+    f.merge(g, std::less<int>());
+    f.merge(kel_std::forward_list<int>{10}, std::less<int>());
+    f.unique(std::equal_to<int>());
+    f.remove_if(odd);
+    f.splice_after(f.before_begin(), kel_std::forward_list<int>{6});
+    failures += !(kel_std::erase(f, 4) == 1 && kel_std::erase_if(f, odd) == 0 && f.front() == 6);
+
+    kel_std::list<int> a{1, 2}, b{1, 3};
+    kel_std::forward_list<int> c{1, 2}, d{1, 3};
+    swap(a, a);
+    swap(c, c);
+#if defined(__cpp_lib_three_way_comparison) && __cpp_lib_three_way_comparison >= 201907L
+    // (std::compare_three_way calls the containers' <=>.)
+    failures += !(std::compare_three_way()(a, b) < 0 && std::compare_three_way()(c, d) < 0 && a != b && c != d);
+#else
+    failures += !(a < b && b > a && a <= b && b >= a && a != b && c < d && d > c && c <= d && d >= c && c != d);
+#endif
+#if defined(__cpp_deduction_guides) && __cpp_deduction_guides >= 201703L
+    kel_std::list deduced(values, values + 3);
+    kel_std::forward_list deduced_forward(std::begin(values), std::end(values));
+    kel_std::list copy(deduced, deduced.get_allocator());
+    failures += !(copy == deduced && deduced_forward.front() == 5);
+#endif
+    return failures;
+}
+
+} // namespace
 
 int main() {
     int failures = 0;
     // ---- Checks of results ----
+    failures += use_lists();
     if (failures != 0)
         std::printf("%d checks failed\n", failures);
     return failures == 0 ? 0 : 1;

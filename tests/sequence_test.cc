@@ -183,6 +183,18 @@ TYPED_TEST(sequence, works_with_fancy_pointers_and_std_pmr) {
 
 // ---- fault injection ----
 
+// Moves the second half of `from`'s elements to `to`, allocating nothing.
+template <class C>
+void splice_second_half(C& to, C& from) {
+    const long half = kel_test::element_count(from) / 2;
+    if constexpr (kel_test::has_splice<C>::value) {
+        to.splice(to.begin(), from, std::next(from.begin(), half), from.end());
+    } else {
+        if (half > 0)
+            to.splice_after(to.before_begin(), from, std::next(from.begin(), half - 1), from.end());
+    }
+}
+
 // The operations under fault injection, with what the standard promises
 // when a copy or move of an element throws and when an allocation fails.
 // Rows for one container only go under an `if constexpr` on what it has.
@@ -197,6 +209,8 @@ std::vector<kel_test::fault_row<C>> fault_table() {
     // the container valid only; an allocation failure changes nothing.
     const guarantee shifting = nodes ? guarantee::strong : guarantee::basic;
     const guarantee at_front = vector ? guarantee::basic : guarantee::strong;
+    // The lists build the new nodes before linking any.
+    const guarantee grows = vector || nodes ? guarantee::strong : guarantee::basic;
     const auto middle = [](const C& c) { return element_count(c) / 2 - (nodes && !kel_test::has_splice<C>::value); };
     const auto end = [](const C& c) { return element_count(c) - (kel_test::has_after_ops<C>::value ? 1 : 0); };
     const auto begin = [](const C&) { return kel_test::has_after_ops<C>::value ? -1L : 0L; };
@@ -209,10 +223,9 @@ std::vector<kel_test::fault_row<C>> fault_table() {
          },
          nullptr},
         {"assign(n, value)", guarantee::basic, guarantee::basic, [](C& c) { c.assign(9, V(4)); }, nullptr},
-        {"resize(n + 5)", vector ? guarantee::strong : guarantee::basic, vector ? guarantee::strong : guarantee::basic,
+        {"resize(n + 5)", grows, grows,
          [](C& c) { c.resize(static_cast<typename C::size_type>(element_count(c) + 5)); }, nullptr},
-        {"resize(n + 5, value)", vector ? guarantee::strong : guarantee::basic,
-         vector ? guarantee::strong : guarantee::basic,
+        {"resize(n + 5, value)", grows, grows,
          [](C& c) { c.resize(static_cast<typename C::size_type>(element_count(c) + 5), V(5)); }, nullptr},
         {"insert at the front", at_front, guarantee::strong, [=](C& c) { insert_at(c, begin(c), V(6)); }, nullptr},
         {"insert in the middle", shifting, guarantee::strong, [=](C& c) { insert_at(c, middle(c), V(7)); }, nullptr},
@@ -265,8 +278,11 @@ std::vector<kel_test::fault_row<C>> fault_table() {
                         [=](C& c) { c.sort(less); }, nullptr});
         rows.push_back({"merge with a throwing comparison", guarantee::basic, guarantee::allocates_nothing,
                         [=](C& c) {
+                            // The second half of c, moved into other.
                             C other(c.get_allocator());
+                            splice_second_half(other, c);
                             c.sort(less);
+                            other.sort(less);
                             c.merge(other, less);
                         },
                         nullptr});

@@ -7,7 +7,9 @@
 #include <kel_std/basic_string.h>
 #include <kel_std/config.h>
 #include <kel_std/errors.h>
+#include <kel_std/forward_list.h>
 #include <kel_std/hash.h>
+#include <kel_std/list.h>
 #include <kel_std/map.h>
 #include <kel_std/memory_managers.h>
 #include <kel_std/random_generator.h>

@@ -69,9 +69,6 @@
 #if __has_include(<kel_std/detail/list_check.h>)
 #include <kel_std/detail/list_check.h>
 #endif
-#if __has_include(<kel_std/detail/forward_list_check.h>)
-#include <kel_std/detail/forward_list_check.h>
-#endif
 
 #include <algorithm>
 #include <deque>
@@ -117,14 +114,14 @@ struct deque_family {
 struct list_family {
     static constexpr const char* name = "list";
     template <class T, class A>
-    using ours = std::list<T, A>;
+    using ours = kel_std::list<T, A>;
     template <class T, class A>
     using model = std::list<T, A>;
 };
 struct forward_list_family {
     static constexpr const char* name = "forward_list";
     template <class T, class A>
-    using ours = std::forward_list<T, A>;
+    using ours = kel_std::forward_list<T, A>;
     template <class T, class A>
     using model = std::forward_list<T, A>;
 };
@@ -173,10 +170,10 @@ std::string structure_fault(const kel_std::list<T, A>& c) {
     return kel_std::detail::list_inspector::check(c);
 }
 #endif
-#if __has_include(<kel_std/detail/forward_list_check.h>)
+#if __has_include(<kel_std/detail/list_check.h>)
 template <class T, class A>
 std::string structure_fault(const kel_std::forward_list<T, A>& c) {
-    return kel_std::detail::forward_list_inspector::check(c);
+    return kel_std::detail::list_inspector::check(c);
 }
 #endif
 

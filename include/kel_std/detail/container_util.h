@@ -1,8 +1,11 @@
-// Small pieces that the ordered and the hashed containers share: how a key
-// is taken from a value, storage of empty function objects and allocators,
-// and the type tests behind their constructors and deduction guides.
+// Small pieces that the containers share: how a key is taken from a value,
+// storage of empty function objects and allocators, the type tests behind
+// their constructors and deduction guides, and the element comparison of
+// their <=>.
 #ifndef KEL_STD_DETAIL_CONTAINER_UTIL_H
 #define KEL_STD_DETAIL_CONTAINER_UTIL_H
+
+#include <kel_std/config.h> // KEL_STD_THREE_WAY_COMPARISON, which includes <compare>
 
 #include <cstddef>
 #include <iterator>
@@ -103,6 +106,26 @@ struct is_allocator {
     static std::false_type test(...);
     static const bool value = decltype(test<A>(nullptr, nullptr))::value;
 };
+
+#if KEL_STD_THREE_WAY_COMPARISON
+// The standard's synthesized three-way comparison of elements, for the
+// containers' <=>: their own <=> where they have one, else a weak ordering
+// from <.
+struct synth_three_way {
+    template <class T>
+    constexpr auto operator()(const T& a, const T& b) const {
+        if constexpr (std::three_way_comparable<T>) {
+            return std::compare_three_way()(a, b);
+        } else {
+            if (a < b)
+                return std::weak_ordering::less;
+            if (b < a)
+                return std::weak_ordering::greater;
+            return std::weak_ordering::equivalent;
+        }
+    }
+};
+#endif
 
 // Whether swapping two `T`s can throw, asked of the swap that an unqualified
 // call finds: a `swap` of `T`'s own namespace found by argument-dependent
