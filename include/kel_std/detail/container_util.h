@@ -8,6 +8,21 @@
 #include <iterator>
 #include <type_traits>
 #include <utility>
+#if __cplusplus > 201703L
+#include <compare>
+#include <concepts>
+#endif
+
+// 1 where the containers define operator<=>: the language's <=> and the
+// concepts of <compare>. The standard library's own macro for this,
+// __cpp_lib_three_way_comparison, is not the test: libc++ 14 leaves it unset
+// (it lacks std::lexicographical_compare_three_way) while having all the rest.
+#if defined(__cpp_impl_three_way_comparison) && __cpp_impl_three_way_comparison >= 201907L &&                          \
+    defined(__cpp_lib_concepts) && __cpp_lib_concepts >= 202002L
+#define KEL_STD_HAS_THREE_WAY_COMPARISON 1
+#else
+#define KEL_STD_HAS_THREE_WAY_COMPARISON 0
+#endif
 
 namespace kel_std {
 namespace detail {
@@ -109,6 +124,42 @@ void swap_adl(T& a, T& b) noexcept(noexcept(std::swap(a, b))) {
     using std::swap;
     swap(a, b);
 }
+
+#if KEL_STD_HAS_THREE_WAY_COMPARISON
+/// Three-way comparison of elements: their own <=> where they have one, else
+/// a weak ordering from <.
+struct synth_three_way {
+    template <class T>
+    constexpr auto operator()(const T& a, const T& b) const {
+        if constexpr (std::three_way_comparable<T>) {
+            return std::compare_three_way()(a, b);
+        } else {
+            if (a < b)
+                return std::weak_ordering::less;
+            if (b < a)
+                return std::weak_ordering::greater;
+            return std::weak_ordering::equivalent;
+        }
+    }
+};
+
+/// The lexicographic three-way comparison of two ranges of one value type,
+/// element by element with synth_three_way; what
+/// std::lexicographical_compare_three_way does, written out for the
+/// standard libraries that lack it.
+template <class It1, class It2>
+auto lexicographical_three_way(It1 first1, It1 last1, It2 first2, It2 last2)
+    -> decltype(synth_three_way()(*first1, *first2)) {
+    for (; first1 != last1 && first2 != last2; ++first1, ++first2) {
+        const auto order = synth_three_way()(*first1, *first2);
+        if (order != 0)
+            return order;
+    }
+    if (first1 != last1)
+        return std::strong_ordering::greater;
+    return first2 != last2 ? std::strong_ordering::less : std::strong_ordering::equal;
+}
+#endif
 
 } // namespace detail
 } // namespace kel_std
