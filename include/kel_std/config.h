@@ -22,10 +22,19 @@
 ///
 /// The library is compiled with hidden visibility; only declarations that
 /// carry this macro (and the vtables and type information of the classes it
-/// marks) are visible to client programs. Define `KEL_STD_STATIC` when the
-/// sources are compiled into a static archive instead.
+/// marks) are visible to client programs. On Windows the macro exports from
+/// the DLL while the library is built (its build defines
+/// `KEL_STD_BUILDING_LIBRARY`) and imports into the programs that use it; a
+/// class it marks is exported with all its members. Define `KEL_STD_STATIC`
+/// when the sources are compiled into a static archive instead.
 #if defined(KEL_STD_STATIC)
 #define KEL_STD_API
+#elif defined(_WIN32) || defined(__CYGWIN__)
+#if defined(KEL_STD_BUILDING_LIBRARY)
+#define KEL_STD_API __declspec(dllexport)
+#else
+#define KEL_STD_API __declspec(dllimport)
+#endif
 #elif defined(__GNUC__) || defined(__clang__)
 #define KEL_STD_API __attribute__((visibility("default")))
 #else
