@@ -38,6 +38,7 @@ mingw_job() {
     # Debian's wine64 keeps its programs in /usr/lib/wine, outside PATH.
     wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
     wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+    mkdir -p "$WINEPREFIX"
     "$wineserver" -p
     trap '"$wineserver" -k || true' EXIT
     WINEDEBUG=-all "$wine" cmd /c exit </dev/null >/dev/null 2>&1
