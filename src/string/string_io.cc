@@ -44,17 +44,16 @@ void stream_buffer_failed(std::istream& in) {
 
 // Constructs the sentry, which skips whitespace when skipws is set, and
 // returns whether the stream is ready. libstdc++'s sentry handles a stream
-// buffer's exception itself; libc++'s lets it through, to be handled here the
-// same way. The failure that the sentry raises through setstate, as the
-// stream's mask asks, goes on as it is.
+// buffer's exception itself (setting badbit, and rethrowing when the mask
+// asks for badbit); libc++'s lets it through, to be handled here the same
+// way. What leaves the sentry with a state that the mask asks to raise (its
+// own failure from setstate, or libstdc++'s rethrow) goes on as it is.
 bool sentry_ok(std::istream& in) {
     try {
         return static_cast<bool>(std::istream::sentry(in, false));
-    } catch (const std::ios_base::failure&) {
+    } catch (...) {
         if ((in.rdstate() & in.exceptions()) != 0)
             throw;
-        stream_buffer_failed(in);
-    } catch (...) {
         stream_buffer_failed(in);
     }
     return false;
