@@ -3,6 +3,9 @@
 # checked-in baseline: mangled name (so every parameter type, const and
 # static-ness counts), symbol version, type and binding. Any symbol added,
 # removed or changed in either direction fails.
+# The stream operators' names carry the standard library's mangling of
+# std::ostream and std::istream: a library linked with libc++ is compared with
+# kel_std.libc++.symbols, one linked with libstdc++ with kel_std.symbols.
 # Usage: check_symbols.sh path/to/libkel_std.so [baseline]
 #        check_symbols.sh --print path/to/libkel_std.so   (writes a new baseline)
 set -eu
@@ -12,7 +15,13 @@ if [ "${1:-}" = "--print" ]; then
     shift
 fi
 lib=$1
-baseline=${2:-$(dirname "$0")/kel_std.symbols}
+if [ $# -ge 2 ]; then
+    baseline=$2
+elif readelf -dW "$lib" | grep -q 'NEEDED.*\[libc++\.so'; then
+    baseline=$(dirname "$0")/kel_std.libc++.symbols
+else
+    baseline=$(dirname "$0")/kel_std.symbols
+fi
 
 # Defined dynamic symbols as "name@version type", sorted. Weak and global
 # bindings are not distinguished: vague-linkage objects such as vtables are

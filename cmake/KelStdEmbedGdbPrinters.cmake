@@ -43,21 +43,36 @@ file(WRITE "${HEADER}.tmp" [[
 // section .debug_gdb_scripts of every object file it loads and runs the
 // Python text it finds there (if the object file is in gdb's auto-load
 // safe-path). config.h includes this header when KEL_STD_EMBED_GDB_PRINTERS
-// is defined. The section holds mergeable strings, so the linker keeps one
-// copy of the text however many translation units carry it; it is not
-// loaded at run time and adds no symbol.
+// is defined. The linker keeps one copy of the text however many translation
+// units carry it (ELF: a section of mergeable strings; PE/COFF, for Windows
+// programs built with MinGW: a section that is linked once); the section is
+// not loaded at run time and adds no symbol.
 #ifndef KEL_STD_DETAIL_GDB_PRINTERS_H
 #define KEL_STD_DETAIL_GDB_PRINTERS_H
 
-#if defined(__ELF__) && (defined(__GNUC__) || defined(__clang__))
+#if (defined(__ELF__) || defined(_WIN32)) && (defined(__GNUC__) || defined(__clang__))
 // clang-format off
-__asm__(".pushsection \".debug_gdb_scripts\", \"MS\", %progbits, 1\n"
+__asm__(
+#if defined(__ELF__)
+        ".pushsection \".debug_gdb_scripts\", \"MS\", %progbits, 1\n"
+#else
+        // COFF knows no section stack: the text section, where the compiler
+        // puts its first output, is restored at the end (the compiler emits
+        // every top-level asm first, unless -fno-toplevel-reorder is given).
+        ".section .debug_gdb_scripts,\"dr\"\n"
+        ".linkonce discard\n"
+#endif
         // 4: Python text follows; its first line names the script.
         ".byte 4\n"
         ".ascii \"kel_std_printers.py\\n\"\n"
 ]] "${open}${text}${close}\n" [[
         ".byte 0\n"
-        ".popsection\n");
+#if defined(__ELF__)
+        ".popsection\n"
+#else
+        ".text\n"
+#endif
+        );
 // clang-format on
 #endif
 

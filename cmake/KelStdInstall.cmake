@@ -52,7 +52,12 @@ install(FILES ${PROJECT_BINARY_DIR}/kel_std.pc
 # directory is part of the path; --prefix may change it at install time,
 # hence the variable left for the install script to expand. A second copy
 # under share/kel_std/gdb is for loading by hand.
-if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+if(WIN32)
+    # Beside the DLL: gdb looks for <object file>-gdb.py in the object
+    # file's own directory too, and Windows has no shared auto-load tree to
+    # mirror the DLL's path into.
+    set(KEL_STD_GDB_AUTO_LOAD_DIR "${CMAKE_INSTALL_BINDIR}")
+elseif(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
     set(KEL_STD_GDB_AUTO_LOAD_DIR "${CMAKE_INSTALL_DATADIR}/gdb/auto-load${CMAKE_INSTALL_LIBDIR}")
 else()
     set(KEL_STD_GDB_AUTO_LOAD_DIR "${CMAKE_INSTALL_DATADIR}/gdb/auto-load\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}")

@@ -5,16 +5,18 @@
 # object file expected to bring them (the shared library through its auto-load
 # file, or a program through its .debug_gdb_scripts section).
 #
-# Usage: check_gdb_printers.sh <transcript> <program> <safe-path> <objfile> <work-dir>
+# Usage: check_gdb_printers.sh <transcript> <program> <safe-path> <objfile> <work-dir> [variant]
 #   transcript  lines "(gdb) command", each followed by the output expected of
 #               it, with $N for value history numbers; lines starting with '#'
-#               are comments
+#               are comments, except that a line "#<variant>: text" gives the
+#               text expected in place of the next line for that variant of
+#               the target (such as 32-bit)
 #   safe-path   gdb's auto-load safe-path for the run: only what lies under it
 #               may load printers
 #   objfile     the file name of the object file that must register them
 # Exits 77 (skipped) when gdb, or gdb's Python, is missing.
 set -eu
-transcript=$1 program=$2 safe_path=$3 objfile=$4 work=$5
+transcript=$1 program=$2 safe_path=$3 objfile=$4 work=$5 variant=${6:-}
 gdb=${GDB:-gdb}
 
 if ! command -v "$gdb" >/dev/null 2>&1; then
@@ -37,7 +39,11 @@ mkdir -p "$work"
     done
     printf '%s\n' 'echo @@end\n' 'kill'
 } >"$work/commands.gdb"
-grep -v '^#' "$transcript" >"$work/expected.txt"
+awk -v tag="#$variant: " '
+    variant != "" && index($0, tag) == 1 { replacement = substr($0, length(tag) + 1); replace = 1; next }
+    /^#/ { next }
+    replace { print replacement; replace = 0; next }
+    { print }' variant="$variant" "$transcript" >"$work/expected.txt"
 
 status=0
 "$gdb" -nx -batch -iex "set auto-load safe-path $safe_path" -x "$work/commands.gdb" "$program" \

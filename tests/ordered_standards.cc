@@ -85,6 +85,14 @@ void use_set() {
     expect(s == s && !(s != s) && !(s < s) && s <= s && !(s > s) && s >= s, "set comparisons");
 #if KEL_STD_THREE_WAY_COMPARISON
     expect(std::compare_three_way()(s, other) < 0 || std::compare_three_way()(s, other) > 0, "three-way comparison");
+    // <=> agrees with < and ==, also where one set is a prefix of the other
+    // (called through compare_three_way, which clang-format leaves alone).
+    Set prefix(s.begin(), std::next(s.begin()));
+    for (const Set* x : {&s, &other, &prefix})
+        for (const Set* y : {&s, &other, &prefix})
+            expect((std::compare_three_way()(*x, *y) < 0) == (*x < *y) &&
+                       (std::compare_three_way()(*x, *y) == 0) == (*x == *y),
+                   "<=> agrees with < and ==");
 #endif
     expect(s.get_allocator() == typename Set::allocator_type(), "set allocator");
     s.clear();

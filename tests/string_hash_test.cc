@@ -147,13 +147,13 @@ public:
 
     ~offset_manager() {
         for (const auto& block : bases_)
-            std::free(block.second);
+            ::operator delete(block.second, std::align_val_t(64));
     }
 
     void* allocate(int, unsigned int size, const void*) override {
-        void* base = nullptr;
-        if (posix_memalign(&base, 64, offset + size + (size == 0 ? 1 : 0)) != 0)
-            throw std::bad_alloc();
+        // C++17's aligned operator new rather than posix_memalign, which
+        // Windows lacks.
+        void* const base = ::operator new(offset + size + (size == 0 ? 1 : 0), std::align_val_t(64));
         void* const block = static_cast<char*>(base) + offset;
         bases_[block] = base;
         return block;
@@ -163,7 +163,7 @@ public:
         const auto found = bases_.find(p);
         if (found == bases_.end())
             return;
-        std::free(found->second);
+        ::operator delete(found->second, std::align_val_t(64));
         bases_.erase(found);
     }
 
@@ -681,7 +681,9 @@ TEST(text_hash, small_and_structured_key_sets_have_no_collision) {
 TEST(string_hash_paths, detection_agrees_with_the_compiler_runtime) {
     const string_hash_path detected = kel_std::detail::string_hash_detected_path();
     EXPECT_TRUE(kel_std::detail::string_hash_path_supported(string_hash_path::portable));
-#if defined(__x86_64__) || defined(__i386__)
+    // The vector routes exist where the compiler targets SSE2: always on
+    // x86-64, on 32-bit x86 only with -msse2 or a later -march.
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__SSE2__)
     // GCC's and Clang's own check also requires the OS to save YMM state.
     const bool avx2 = __builtin_cpu_supports("avx2") != 0;
     EXPECT_EQ(detected, avx2 ? string_hash_path::avx2 : string_hash_path::sse2);

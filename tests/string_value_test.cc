@@ -28,6 +28,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -90,11 +91,12 @@ struct outcome {
 long long number(int v) {
     return v < 0 ? -1 : v > 0 ? 1 : 0; // comparisons: the sign only
 }
-long long number(unsigned v) {
-    return v == knpos ? -1 : static_cast<long long>(v);
-}
-long long number(std::size_t v) {
-    return v == std::string::npos ? -1 : static_cast<long long>(v);
+// A position or a count: kel_std's npos and std::string's npos (the largest
+// value of unsigned and of std::size_t, the same type on 32-bit targets) both
+// read as -1.
+template <class U, class = typename std::enable_if<std::is_unsigned<U>::value>::type>
+long long number(U v) {
+    return v == static_cast<U>(-1) ? -1 : static_cast<long long>(v);
 }
 
 // The offset of an iterator that an operation returned; the call is complete
@@ -926,9 +928,7 @@ TEST(string_value, failure_at_every_allocation_point_changes_nothing_and_leaks_n
                             failed = true;
                         }
                         if (with_manager) {
-                            // The test manager's exception allocates its message.
-                            EXPECT_EQ(heap.news(), failed ? 1 : 0)
-                                << op.name << ": a string with a manager used the heap";
+                            EXPECT_EQ(heap.news(), 0) << op.name << ": a string with a manager used the heap";
                         } else if (failed) {
                             EXPECT_EQ(heap.news(), heap.deletes()) << op.name << ": a failed call leaked";
                         }
@@ -1005,7 +1005,12 @@ TEST(string_value, growth_beyond_max_length_throws_the_librarys_length_error) {
     kstring s("abc", allocator<char>(&manager));
     char* const data = s.data;
     manager.calls.clear();
-    const unsigned too_many = kstring::max_length - 2; // 3 + this is max_length + 1
+    // 3 + this is max_length + 1. Read through a volatile: where size_t has
+    // 32 bits, g++ would otherwise carry the constant into the fill on the
+    // fast path of append (which the checks never reach) and reject it as
+    // larger than any object.
+    const volatile unsigned too_many_source = kstring::max_length - 2;
+    const unsigned too_many = too_many_source;
     const std::function<void()> calls[] = {
         [&] { s.append(too_many, 'x'); },
         [&] { s.insert(1, too_many, 'x'); },

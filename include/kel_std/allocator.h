@@ -8,6 +8,7 @@
 #include <kel_std/detail/exceptions.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <type_traits>
@@ -93,6 +94,14 @@ protected:
 
 namespace detail {
 
+/// The largest block a typed allocator hands out: 4294967295 bytes, since a
+/// manager takes 32-bit sizes, or `PTRDIFF_MAX` bytes where that is smaller
+/// (32-bit targets), since no object may be larger than its pointer
+/// differences can span.
+constexpr std::size_t max_block_size = static_cast<std::size_t>(PTRDIFF_MAX) < 0xFFFFFFFFu
+                                           ? static_cast<std::size_t>(PTRDIFF_MAX)
+                                           : static_cast<std::size_t>(0xFFFFFFFFu);
+
 /// The allocation rule shared by `allocator<void>` and the string's buffers:
 /// the manager's `allocate(1, size, hint)` if there is a manager, else the
 /// global `operator new` for `size` bytes; then all `size` bytes are
@@ -125,7 +134,8 @@ class allocator;
 ///
 /// Every block it returns is zero-filled, whichever source gave it. Copies
 /// share the manager pointer and are interchangeable: memory allocated
-/// through one may be released through another.
+/// through one may be released through another. Layout: the manager pointer
+/// alone (4 bytes on 32-bit targets, 8 on 64-bit ones).
 template <>
 class allocator<void> {
 public:
@@ -236,8 +246,11 @@ public:
     /// Releases memory obtained from an allocator with the same manager.
     void deallocate(T* p) const { detail::release(manager, p); }
 
-    /// The largest `n` that `allocate` accepts: 4294967295 bytes' worth.
-    size_type max_size() const noexcept { return 0xFFFFFFFFu / sizeof(T); }
+    /// The largest `n` that `allocate` accepts: 4294967295 bytes' worth (a
+    /// manager takes 32-bit sizes), and no more than `PTRDIFF_MAX` bytes'
+    /// worth, the largest object whose pointer differences are defined: the
+    /// latter is the limit on 32-bit targets (2 GiB), the former on 64-bit ones.
+    size_type max_size() const noexcept { return detail::max_block_size / sizeof(T); }
 
     /// The allocator of a copy of a container: the same manager.
     allocator select_on_container_copy_construction() const noexcept { return *this; }

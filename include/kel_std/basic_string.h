@@ -178,6 +178,10 @@ struct is_contiguous_chars<contiguous_iterator<T, Container>>
 /// to the allocator they came from. A string may be read from several threads
 /// at once; one that a thread modifies must not be used by another.
 ///
+/// Layout: `length` at offset 0, `capacity` at 4, `data` at 8 and `alloc` (one
+/// pointer) at 12, 16 bytes in all, on 32-bit targets; `alloc` at 16, 24 bytes
+/// in all, on 64-bit targets (Windows included).
+///
 /// Names that differ from `std::string`: the record's fields take the names
 /// `length`, `capacity` and `data`, so those three member functions do not
 /// exist. Use `size()` for `length()`; `capacity` is the buffer size in bytes
@@ -216,7 +220,9 @@ public:
     typedef std::reverse_iterator<const_iterator> const_reverse_iterator; ///< Iterates backwards, read only.
 
     /// The largest text the string can hold: 4294967279 characters, for a
-    /// buffer of 4294967280 bytes.
+    /// buffer of 4294967280 bytes, on every target. Where pointers have 32
+    /// bits no object spans more than `PTRDIFF_MAX` bytes (2 GiB): the global
+    /// heap refuses larger buffers there, and a manager must not hand one out.
     enum : unsigned int { max_length = 0xFFFFFFEFu };
 
     /// "No position": 4294967295, the largest `size_type`. As a count it means
@@ -832,14 +838,14 @@ public:
     iterator insert(const_iterator p, char c) {
         const size_type pos = offset_of(p);
         splice_fill(pos, 0, 1, c);
-        return begin() + pos;
+        return iterator_at(pos);
     }
     /// Inserts `n` copies of `c` before `p`. Returns: an iterator to the
     /// first inserted character (`p` if `n` is 0).
     iterator insert(const_iterator p, size_type n, char c) {
         const size_type pos = offset_of(p);
         splice_fill(pos, 0, n, c);
-        return begin() + pos;
+        return iterator_at(pos);
     }
     /// Inserts the characters of `[first, last)` before `p`. Returns: an
     /// iterator to the first inserted character (`p` if the range is empty).
@@ -848,7 +854,7 @@ public:
                                                                                       InputIt last) {
         const size_type pos = offset_of(p);
         splice_range(pos, 0, first, last, detail::is_contiguous_chars<InputIt>());
-        return begin() + pos;
+        return iterator_at(pos);
     }
     /// Inserts the characters of `chars` before `p`. Returns: an iterator to
     /// the first inserted character.
@@ -884,14 +890,14 @@ public:
         KEL_STD_ASSERT(p != cend());
         const size_type pos = offset_of(p);
         splice(pos, 1, nullptr, 0);
-        return begin() + pos;
+        return iterator_at(pos);
     }
     /// Removes the characters of `[first, last)`. Returns: the iterator that
     /// follows them.
     iterator erase(const_iterator first, const_iterator last) {
         const size_type pos = offset_of(first);
         splice(pos, count_of(first, last), nullptr, 0);
-        return begin() + pos;
+        return iterator_at(pos);
     }
 
     /// Replaces up to `n` characters from `pos` with the `n2` characters at `s`.
@@ -1388,6 +1394,13 @@ private:
         return pos < length - 1 ? pos : length - 1;
     }
 
+    // The iterator at a position. The cast is explicit because where
+    // size_type and difference_type have the same width (32-bit targets) the
+    // conversion is not value-preserving in general; positions in a text
+    // always fit.
+    iterator iterator_at(size_type pos) noexcept {
+        return begin() + static_cast<difference_type>(pos);
+    }
     size_type offset_of(const_iterator it) const {
         KEL_STD_ASSERT(cbegin() <= it && it <= cend());
         return static_cast<size_type>(it - cbegin());

@@ -22,10 +22,19 @@
 ///
 /// The library is compiled with hidden visibility; only declarations that
 /// carry this macro (and the vtables and type information of the classes it
-/// marks) are visible to client programs. Define `KEL_STD_STATIC` when the
-/// sources are compiled into a static archive instead.
+/// marks) are visible to client programs. On Windows the macro exports from
+/// the DLL while the library is built (its build defines
+/// `KEL_STD_BUILDING_LIBRARY`) and imports into the programs that use it; a
+/// class it marks is exported with all its members. Define `KEL_STD_STATIC`
+/// when the sources are compiled into a static archive instead.
 #if defined(KEL_STD_STATIC)
 #define KEL_STD_API
+#elif defined(_WIN32) || defined(__CYGWIN__)
+#if defined(KEL_STD_BUILDING_LIBRARY)
+#define KEL_STD_API __declspec(dllexport)
+#else
+#define KEL_STD_API __declspec(dllimport)
+#endif
 #elif defined(__GNUC__) || defined(__clang__)
 #define KEL_STD_API __attribute__((visibility("default")))
 #else
@@ -80,13 +89,20 @@
 /// ordered give the same answers as with the standard containers); 0 when
 /// they declare the six relational operators (before C++20, or where the
 /// compiler or the standard library lacks three-way comparison).
+///
+/// The test is the language's `<=>` and the library's concepts, not the
+/// standard library's own `__cpp_lib_three_way_comparison`: libc++ 14 leaves
+/// that unset (it lacks `std::lexicographical_compare_three_way`) while
+/// having everything else the containers use.
 #if __cplusplus > 201703L && defined(__has_include)
-#if __has_include(<compare>)
-#include <compare>
+#if __has_include(<version>)
+#include <version>
 #endif
 #endif
 #if __cplusplus > 201703L && defined(__cpp_impl_three_way_comparison) && __cpp_impl_three_way_comparison >= 201907L && \
-    defined(__cpp_lib_three_way_comparison) && __cpp_lib_three_way_comparison >= 201907L
+    defined(__cpp_lib_concepts) && __cpp_lib_concepts >= 202002L
+#include <compare>
+#include <concepts>
 #define KEL_STD_THREE_WAY_COMPARISON 1
 #else
 #define KEL_STD_THREE_WAY_COMPARISON 0

@@ -21,7 +21,9 @@ namespace kel_std {
 
 /// Base of the library's errors: a `std::exception` with a message string.
 ///
-/// Layout: the `std::exception` base (its vtable pointer), then `message`.
+/// Layout: the `std::exception` base (its vtable pointer), then `message`:
+/// offsets 0 and 4, 20 bytes in all, on 32-bit targets; 0 and 8, 32 bytes in
+/// all, on 64-bit targets (Windows included).
 /// The message always lives on the global heap, whatever allocator the text
 /// came from, and every copy of an error owns a buffer of its own.
 class KEL_STD_API logic_error : public std::exception {

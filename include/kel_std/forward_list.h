@@ -707,7 +707,7 @@ bool operator==(const forward_list<T, A>& a, const forward_list<T, A>& b) {
 /// by `<` where they have none).
 template <class T, class A>
 auto operator<=>(const forward_list<T, A>& a, const forward_list<T, A>& b) {
-    return std::lexicographical_compare_three_way(a.begin(), a.end(), b.begin(), b.end(), detail::synth_three_way());
+    return detail::lexicographical_three_way(a.begin(), a.end(), b.begin(), b.end());
 }
 #else
 /// Whether the lists differ in an element or in length.

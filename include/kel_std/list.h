@@ -874,7 +874,7 @@ bool operator==(const list<T, A>& a, const list<T, A>& b) {
 /// by `<` where they have none).
 template <class T, class A>
 auto operator<=>(const list<T, A>& a, const list<T, A>& b) {
-    return std::lexicographical_compare_three_way(a.begin(), a.end(), b.begin(), b.end(), detail::synth_three_way());
+    return detail::lexicographical_three_way(a.begin(), a.end(), b.begin(), b.end());
 }
 #else
 /// Whether the lists differ in size or in an element.

@@ -86,11 +86,14 @@ public:
     // A block of size bytes. The heap's blocks are suitably aligned for any
     // object; a manager promises no alignment at all, so callers align inside
     // the block themselves. A manager takes 32-bit sizes: a larger request
-    // is refused with std::bad_alloc before it is asked.
+    // is refused with std::bad_alloc before it is asked (tested as a size
+    // that does not survive the conversion, since a comparison with
+    // 0xFFFFFFFF is always false, and warned about, where size_t has 32
+    // bits).
     void* get(std::size_t size, const void* hint) const {
         if (manager_ == nullptr)
             return ::operator new(size);
-        if (static_cast<unsigned long long>(size) > 0xFFFFFFFFull)
+        if (static_cast<unsigned int>(size) != size)
             detail::throw_bad_alloc();
         return manager_->allocate(1, static_cast<unsigned int>(size), hint);
     }

@@ -32,7 +32,10 @@ namespace kel_std {
 
 /// The link record of one tree node: colour, parent and two children.
 ///
-/// The layout is fixed: `color` (32-bit), then `parent`, `left`, `right`.
+/// The layout is fixed: `color` (32-bit), then `parent`, `left`, `right`,
+/// each pointer at a multiple of the pointer size: offsets 0, 4, 8 and 12
+/// and 16 bytes in all on 32-bit targets; 0, 8, 16 and 24 and 32 bytes in
+/// all on 64-bit targets (Windows included).
 /// The record carries no key or value; a container stores it together with
 /// its element and converts between the two itself.
 class kel_tree_node {

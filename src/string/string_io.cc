@@ -32,6 +32,33 @@ void set_badbit_quietly(std::istream& in) {
     }
 }
 
+// Called from a handler of a stream buffer's exception, as the standard
+// operators handle one: badbit, and the exception goes on only when the mask
+// asks for badbit.
+void stream_buffer_failed(std::istream& in) {
+    const bool rethrow = (in.exceptions() & std::ios_base::badbit) != 0;
+    set_badbit_quietly(in);
+    if (rethrow)
+        throw;
+}
+
+// Constructs the sentry, which skips whitespace when skipws is set, and
+// returns whether the stream is ready. libstdc++'s sentry handles a stream
+// buffer's exception itself (setting badbit, and rethrowing when the mask
+// asks for badbit); libc++'s lets it through, to be handled here the same
+// way. What leaves the sentry with a state that the mask asks to raise (its
+// own failure from setstate, or libstdc++'s rethrow) goes on as it is.
+bool sentry_ok(std::istream& in) {
+    try {
+        return static_cast<bool>(std::istream::sentry(in, false));
+    } catch (...) {
+        if ((in.rdstate() & in.exceptions()) != 0)
+            throw;
+        stream_buffer_failed(in);
+    }
+    return false;
+}
+
 // Reaches a stream buffer's get area, as the standard library's own
 // extractors do: pointers to these protected members, named through a derived
 // class, may be applied to any stream buffer.
@@ -51,8 +78,7 @@ std::size_t extract_word(std::istream& in, char* word, std::size_t limit, bool u
     typedef std::istream::traits_type traits;
     std::size_t stored = 0;
     std::ios_base::iostate state = std::ios_base::goodbit;
-    const std::istream::sentry ok(in, false); // skips whitespace when skipws is set
-    if (ok) {
+    if (sentry_ok(in)) {
         try {
             const std::ctype<char>& ctype = std::use_facet<std::ctype<char>>(in.getloc());
             std::streambuf* const buffer = in.rdbuf();
@@ -94,12 +120,7 @@ std::size_t extract_word(std::istream& in, char* word, std::size_t limit, bool u
         }
 #endif
         catch (...) {
-            // As the standard operators do: badbit, and the stream buffer's
-            // exception goes on only when the mask asks for badbit.
-            const bool rethrow = (in.exceptions() & std::ios_base::badbit) != 0;
-            set_badbit_quietly(in);
-            if (rethrow)
-                throw;
+            stream_buffer_failed(in);
         }
     }
     if (stored == 0)

@@ -5,7 +5,7 @@
 #ifndef KEL_STD_DETAIL_CONTAINER_UTIL_H
 #define KEL_STD_DETAIL_CONTAINER_UTIL_H
 
-#include <kel_std/config.h> // KEL_STD_THREE_WAY_COMPARISON, which includes <compare>
+#include <kel_std/config.h> // KEL_STD_THREE_WAY_COMPARISON, and <compare> with it
 
 #include <cstddef>
 #include <iterator>
@@ -107,26 +107,6 @@ struct is_allocator {
     static const bool value = decltype(test<A>(nullptr, nullptr))::value;
 };
 
-#if KEL_STD_THREE_WAY_COMPARISON
-// The standard's synthesized three-way comparison of elements, for the
-// containers' <=>: their own <=> where they have one, else a weak ordering
-// from <.
-struct synth_three_way {
-    template <class T>
-    constexpr auto operator()(const T& a, const T& b) const {
-        if constexpr (std::three_way_comparable<T>) {
-            return std::compare_three_way()(a, b);
-        } else {
-            if (a < b)
-                return std::weak_ordering::less;
-            if (b < a)
-                return std::weak_ordering::greater;
-            return std::weak_ordering::equivalent;
-        }
-    }
-};
-#endif
-
 // Whether swapping two `T`s can throw, asked of the swap that an unqualified
 // call finds: a `swap` of `T`'s own namespace found by argument-dependent
 // lookup, else std::swap (std::is_nothrow_swappable before C++17). The
@@ -146,6 +126,43 @@ void swap_adl(T& a, T& b) noexcept(swap_lookup::nothrow_swappable<T>::value) {
     using std::swap;
     swap(a, b);
 }
+
+#if KEL_STD_THREE_WAY_COMPARISON
+/// The standard's synthesized three-way comparison of elements, for the
+/// containers' <=>: their own <=> where they have one, else a weak ordering
+/// from <.
+struct synth_three_way {
+    template <class T>
+    constexpr auto operator()(const T& a, const T& b) const {
+        if constexpr (std::three_way_comparable<T>) {
+            return std::compare_three_way()(a, b);
+        } else {
+            if (a < b)
+                return std::weak_ordering::less;
+            if (b < a)
+                return std::weak_ordering::greater;
+            return std::weak_ordering::equivalent;
+        }
+    }
+};
+
+/// The lexicographic three-way comparison of two ranges of one value type,
+/// element by element with synth_three_way; what
+/// std::lexicographical_compare_three_way does, written out for the
+/// standard libraries that lack it.
+template <class It1, class It2>
+auto lexicographical_three_way(It1 first1, It1 last1, It2 first2, It2 last2)
+    -> decltype(synth_three_way()(*first1, *first2)) {
+    for (; first1 != last1 && first2 != last2; ++first1, ++first2) {
+        const auto order = synth_three_way()(*first1, *first2);
+        if (order != 0)
+            return order;
+    }
+    if (first1 != last1)
+        return std::strong_ordering::greater;
+    return first2 != last2 ? std::strong_ordering::less : std::strong_ordering::equal;
+}
+#endif
 
 } // namespace detail
 } // namespace kel_std

@@ -1214,7 +1214,7 @@ bool operator==(const rb_tree<K, V, KoV, C, A, M>& a, const rb_tree<K, V, KoV, C
 #if KEL_STD_THREE_WAY_COMPARISON
 template <class K, class V, class KoV, class C, class A, bool M>
 auto operator<=>(const rb_tree<K, V, KoV, C, A, M>& a, const rb_tree<K, V, KoV, C, A, M>& b) {
-    return std::lexicographical_compare_three_way(a.begin(), a.end(), b.begin(), b.end(), synth_three_way());
+    return lexicographical_three_way(a.begin(), a.end(), b.begin(), b.end());
 }
 #else
 template <class K, class V, class KoV, class C, class A, bool M>
