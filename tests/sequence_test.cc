@@ -137,7 +137,7 @@ TYPED_TEST(sequence, takes_every_block_from_a_recording_manager_and_returns_it) 
         kel_test::sequence_run<K> run(
             src, [](const std::string& what) { ADD_FAILURE() << what; }, kel_std::allocator<int>(&manager),
             kel_std::allocator<int>(&other));
-        run.without_default_allocators();
+        run.off_the_heap();
         kel_test::heap_watch heap;
         ops = run.run(steps, [] { return true; });
         EXPECT_EQ(heap.news(), 0) << "blocks from the global heap";
@@ -150,7 +150,8 @@ TYPED_TEST(sequence, takes_every_block_from_a_recording_manager_and_returns_it) 
 }
 
 // Copy and move assignment and swap between equal and unequal allocators,
-// for each propagation choice.
+// each propagation trait on alone (so that one taken for another shows;
+// kel_std::allocator and std::pmr's propagate on swap alone and not at all).
 template <class F, bool Pocca, bool Pocma, bool Pocs>
 void run_propagating(const char* which) {
     typedef kel_test::test_allocator<kel_test::tracked<false>, Pocca, Pocma, Pocs> A;
@@ -159,12 +160,9 @@ void run_propagating(const char* which) {
     EXPECT_EQ(kel_test::live_blocks(), blocks);
 }
 TYPED_TEST(sequence, follows_every_allocator_propagation_choice) {
-    typedef TypeParam F;
-    run_propagating<F, false, false, false>("test_allocator propagating nothing");
-    run_propagating<F, true, true, true>("test_allocator propagating on all");
-    run_propagating<F, true, false, false>("test_allocator propagating on copy assignment");
-    run_propagating<F, false, true, false>("test_allocator propagating on move assignment");
-    run_propagating<F, false, false, true>("test_allocator propagating on swap");
+    run_propagating<TypeParam, true, false, false>("test_allocator propagating on copy assignment");
+    run_propagating<TypeParam, false, true, false>("test_allocator propagating on move assignment");
+    run_propagating<TypeParam, false, false, true>("test_allocator propagating on swap");
 }
 
 TYPED_TEST(sequence, works_with_fancy_pointers_and_std_pmr) {
@@ -261,15 +259,17 @@ std::vector<kel_test::fault_row<C>> fault_table() {
             kel_test::faults::tick();
             return a.key < b.key;
         };
-        rows.push_back({"sort with a throwing comparison", guarantee::same_elements, guarantee::allocates_nothing,
-                        [=](C& c) { c.sort(less); }, nullptr});
-        rows.push_back({"merge with a throwing comparison", guarantee::basic, guarantee::allocates_nothing,
+        // libstdc++'s forward_list::sort loses nodes when a comparison
+        // throws (they are then freed twice): the stand-in skips the row.
+        if constexpr (!kel_test::is_std_sequence<C>::value || kel_test::has_splice<C>::value)
+            rows.push_back({"sort with a throwing comparison", guarantee::same_elements, guarantee::allocates_nothing,
+                            [=](C& c) { c.sort(less); }, nullptr});
+        rows.push_back({"merge with a throwing comparison", guarantee::basic, guarantee::basic,
                         [=](C& c) {
-                            C other(c.get_allocator());
-                            c.sort(less);
+                            C other(c, c.get_allocator());
                             c.merge(other, less);
                         },
-                        nullptr});
+                        [](C& c) { c.sort(); }});
         rows.push_back({"unique with a throwing predicate", guarantee::basic, guarantee::allocates_nothing,
                         [](C& c) {
                             c.unique([](const V& a, const V& b) {
