@@ -533,9 +533,10 @@ public:
         auto it = o.begin();
         for (const auto& v : m) {
             if (it == o.end() || !(*it == v)) {
-                out << "element " << i << " is " << (it == o.end() ? "missing" : "") << ", expected " << v;
-                if (it != o.end())
-                    out << " (found " << *it << ")";
+                out << "element " << i << " should be " << v << ", is ";
+                if (it == o.end())
+                    return out.str() + "missing";
+                out << *it;
                 return out.str();
             }
             ++it, ++i;
