@@ -31,8 +31,8 @@ namespace {
 
 using kel_test::guarantee;
 
-const int seeds = 6;
-const int steps = kel_test::scaled(1500);
+const int seeds = 8;
+const int steps = kel_test::scaled(2500);
 
 // `seeds` seeded runs of `steps` operations of Kind, the containers on
 // `alloc` and `other`; `after_each` is called once a run's containers are

@@ -30,8 +30,9 @@
 //   string when c is sound, else what is wrong. For kel_std::<name> that is
 //   kel_std::detail::<name>_inspector::check(c) from
 //   <kel_std/detail/<name>_check.h>, a struct befriended by the container,
-//   used below as soon as the header exists. Without it a deque, list or
-//   forward_list does not compile here; a vector needs none.
+//   used below as soon as the header exists (forward_list's may instead be
+//   an overload of list_inspector::check in list_check.h). Without one a
+//   deque, list or forward_list does not compile here; a vector needs none.
 // - Aliasing. Ours must handle what users may do with its own elements:
 //   `v.insert(p, v[i])`, `v.push_back(v.back())` and `v.emplace_back(v[0])`
 //   across a reallocation, `insert(p, n, v[i])`, `resize(n, v[i])`,
@@ -174,6 +175,12 @@ std::string structure_fault(const kel_std::list<T, A>& c) {
 template <class T, class A>
 std::string structure_fault(const kel_std::forward_list<T, A>& c) {
     return kel_std::detail::forward_list_inspector::check(c);
+}
+#elif __has_include(<kel_std/detail/list_check.h>) && __has_include(<kel_std/forward_list.h>)
+// The forward_list's verifier may live with the list's.
+template <class T, class A>
+std::string structure_fault(const kel_std::forward_list<T, A>& c) {
+    return kel_std::detail::list_inspector::check(c);
 }
 #endif
 
@@ -484,6 +491,7 @@ public:
         : src_(src), fail_(std::move(fail)), alloc_(alloc), other_(other), a_(alloc), b_(alloc) {
         ea_.emplace(alloc);
         eb_.emplace(alloc);
+        op_.reserve(100); // names are copied into it without allocating
     }
 
     // Runs up to `steps` operations while `more()` allows; returns how many
@@ -605,7 +613,8 @@ private:
     // before, so that both calls do the same.
     template <class F>
     void both(const char* what, F f) {
-        op_ = what;
+        if (what != nullptr)
+            op_ = what;
         if constexpr (std::is_void<decltype(f(a_))>::value) {
             f(a_);
             f(ma_);
@@ -706,7 +715,8 @@ private:
     template <class F>
     void with_value(const char* what, int form, const value_type& v, long k, F f) {
         static const char* const forms[] = {"(const value&)", "(value&&)", "(own element)"};
-        both((std::string(what) + forms[form]).c_str(), [&](auto& c) {
+        op_.assign(what).append(forms[form]);
+        both(nullptr, [&](auto& c) {
             if constexpr (copyable) {
                 if (form == by_reference)
                     return f(c, v);
