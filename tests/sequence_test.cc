@@ -31,8 +31,8 @@ namespace {
 
 using kel_test::guarantee;
 
-const int seeds = 6;
-const int steps = kel_test::scaled(1500);
+const int seeds = 8;
+const int steps = kel_test::scaled(2500);
 
 // `seeds` seeded runs of `steps` operations of Kind, the containers on
 // `alloc` and `other`; `after_each` is called once a run's containers are
@@ -137,7 +137,7 @@ TYPED_TEST(sequence, takes_every_block_from_a_recording_manager_and_returns_it) 
         kel_test::sequence_run<K> run(
             src, [](const std::string& what) { ADD_FAILURE() << what; }, kel_std::allocator<int>(&manager),
             kel_std::allocator<int>(&other));
-        run.without_default_allocators();
+        run.off_the_heap();
         kel_test::heap_watch heap;
         ops = run.run(steps, [] { return true; });
         EXPECT_EQ(heap.news(), 0) << "blocks from the global heap";
@@ -150,7 +150,8 @@ TYPED_TEST(sequence, takes_every_block_from_a_recording_manager_and_returns_it) 
 }
 
 // Copy and move assignment and swap between equal and unequal allocators,
-// for each propagation choice.
+// each propagation trait on alone (so that one taken for another shows;
+// kel_std::allocator and std::pmr's propagate on swap alone and not at all).
 template <class F, bool Pocca, bool Pocma, bool Pocs>
 void run_propagating(const char* which) {
     typedef kel_test::test_allocator<kel_test::tracked<false>, Pocca, Pocma, Pocs> A;
@@ -159,12 +160,9 @@ void run_propagating(const char* which) {
     EXPECT_EQ(kel_test::live_blocks(), blocks);
 }
 TYPED_TEST(sequence, follows_every_allocator_propagation_choice) {
-    typedef TypeParam F;
-    run_propagating<F, false, false, false>("test_allocator propagating nothing");
-    run_propagating<F, true, true, true>("test_allocator propagating on all");
-    run_propagating<F, true, false, false>("test_allocator propagating on copy assignment");
-    run_propagating<F, false, true, false>("test_allocator propagating on move assignment");
-    run_propagating<F, false, false, true>("test_allocator propagating on swap");
+    run_propagating<TypeParam, true, false, false>("test_allocator propagating on copy assignment");
+    run_propagating<TypeParam, false, true, false>("test_allocator propagating on move assignment");
+    run_propagating<TypeParam, false, false, true>("test_allocator propagating on swap");
 }
 
 TYPED_TEST(sequence, works_with_fancy_pointers_and_std_pmr) {
@@ -201,6 +199,7 @@ void splice_second_half(C& to, C& from) {
 template <class C>
 std::vector<kel_test::fault_row<C>> fault_table() {
     typedef typename C::value_type V;
+    static const V value(14);
     using kel_test::element_count;
     using kel_test::insert_at;
     constexpr bool nodes = kel_test::has_splice<C>::value || kel_test::has_after_ops<C>::value;
@@ -242,25 +241,22 @@ std::vector<kel_test::fault_row<C>> fault_table() {
          nullptr},
     };
     if constexpr (kel_test::has_back<C>::value) {
-        rows.push_back({"push_back", guarantee::strong, guarantee::strong, [](C& c) { c.push_back(V(14)); }, nullptr});
+        rows.push_back({"push_back", guarantee::strong, guarantee::strong, [](C& c) { c.push_back(value); }, nullptr});
         rows.push_back(
             {"emplace_back", guarantee::strong, guarantee::strong, [](C& c) { c.emplace_back(15); }, nullptr});
     }
     if constexpr (kel_test::has_front_ops<C>::value || kel_test::has_after_ops<C>::value) {
         rows.push_back(
-            {"push_front", guarantee::strong, guarantee::strong, [](C& c) { c.push_front(V(16)); }, nullptr});
+            {"push_front", guarantee::strong, guarantee::strong, [](C& c) { c.push_front(value); }, nullptr});
         rows.push_back(
             {"emplace_front", guarantee::strong, guarantee::strong, [](C& c) { c.emplace_front(17); }, nullptr});
     }
     if constexpr (vector) {
         const auto full = [](C& c) { c.shrink_to_fit(); };
-        const auto room = [](C& c) { c.reserve(c.size() + 1); };
         rows.push_back(
             {"push_back at capacity", guarantee::strong, guarantee::strong, [](C& c) { c.push_back(V(18)); }, full});
         rows.push_back({"push_back of an own element at capacity", guarantee::strong, guarantee::strong,
                         [](C& c) { c.empty() ? c.push_back(V(19)) : c.push_back(c.front()); }, full});
-        rows.push_back(
-            {"emplace_back with room", guarantee::strong, guarantee::strong, [](C& c) { c.emplace_back(20); }, room});
         rows.push_back(
             {"reserve", guarantee::strong, guarantee::strong, [](C& c) { c.reserve(c.capacity() + 9); }, nullptr});
     }
@@ -274,9 +270,12 @@ std::vector<kel_test::fault_row<C>> fault_table() {
             kel_test::faults::tick();
             return a.key < b.key;
         };
-        rows.push_back({"sort with a throwing comparison", guarantee::same_elements, guarantee::allocates_nothing,
-                        [=](C& c) { c.sort(less); }, nullptr});
-        rows.push_back({"merge with a throwing comparison", guarantee::basic, guarantee::allocates_nothing,
+        // libstdc++'s forward_list::sort loses nodes when a comparison
+        // throws (they are then freed twice): the stand-in skips the row.
+        if constexpr (!kel_test::is_std_sequence<C>::value || kel_test::has_splice<C>::value)
+            rows.push_back({"sort with a throwing comparison", guarantee::same_elements, guarantee::allocates_nothing,
+                            [=](C& c) { c.sort(less); }, nullptr});
+        rows.push_back({"merge with a throwing comparison", guarantee::basic, guarantee::basic,
                         [=](C& c) {
                             // The second half of c, moved into other.
                             C other(c.get_allocator());
@@ -285,7 +284,7 @@ std::vector<kel_test::fault_row<C>> fault_table() {
                             other.sort(less);
                             c.merge(other, less);
                         },
-                        nullptr});
+                        [](C& c) { c.sort(); }});
         rows.push_back({"unique with a throwing predicate", guarantee::basic, guarantee::allocates_nothing,
                         [](C& c) {
                             c.unique([](const V& a, const V& b) {
@@ -310,7 +309,7 @@ std::vector<kel_test::fault_row<C>> fault_table() {
 template <class C>
 void run_fault_table(const std::string& name, const typename C::allocator_type& alloc, kel_test::fault_source& source) {
     std::vector<long> points;
-    for (const int n : {0, 1, 6, 40}) {
+    for (const int n : {0, 1, 6, 40, 130}) {
         C prepared(alloc);
         for (int i = 0; i < n; ++i)
             kel_test::insert_at(prepared, kel_test::has_after_ops<C>::value ? -1 : 0, typename C::value_type(i % 7, i));
