@@ -65,6 +65,7 @@
 #include <kel_std/config.h>
 #include <kel_std/detail/hash_table.h>
 #include <kel_std/hash.h>
+#include <kel_std/type_traits.h>
 
 #include <cstddef>
 #include <functional>
@@ -200,6 +201,16 @@ unordered_multiset(std::initializer_list<T>, std::size_t, A) -> unordered_multis
 template <class T, class H, class A, class = detail::hash_require_guide<const T*, H, std::equal_to<int>, A>>
 unordered_multiset(std::initializer_list<T>, std::size_t, H, A) -> unordered_multiset<T, H, std::equal_to<T>, A>;
 #endif
+
+/// The hashed containers relocate by bytes when their hash, equality and
+/// allocator do: the nodes and the bucket array are on the heap and point
+/// only to one another, never into the container object (an empty
+/// container's bucket is a shared static one).
+template <class K, class H, class E, class A>
+struct is_trivially_relocatable<unordered_set<K, H, E, A>> : detail::all_trivially_relocatable<H, E, A> {};
+/// See `is_trivially_relocatable<unordered_set>`.
+template <class K, class H, class E, class A>
+struct is_trivially_relocatable<unordered_multiset<K, H, E, A>> : detail::all_trivially_relocatable<H, E, A> {};
 
 } // namespace kel_std
 
