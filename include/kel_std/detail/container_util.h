@@ -1,7 +1,7 @@
 // Small pieces that the containers share: how a key is taken from a value,
 // storage of empty function objects and allocators, the type tests behind
-// their constructors and deduction guides, and the three-way comparison of
-// elements.
+// their constructors and deduction guides, and the element comparison of
+// their <=>.
 #ifndef KEL_STD_DETAIL_CONTAINER_UTIL_H
 #define KEL_STD_DETAIL_CONTAINER_UTIL_H
 
@@ -108,15 +108,9 @@ struct is_allocator {
     static const bool value = decltype(test<A>(nullptr, nullptr))::value;
 };
 
-template <class T>
-void swap_adl(T& a, T& b) noexcept(noexcept(std::swap(a, b))) {
-    using std::swap;
-    swap(a, b);
-}
-
 #if defined(__cpp_lib_three_way_comparison) && __cpp_lib_three_way_comparison >= 201907L
-// Three-way comparison of elements, as the containers' <=> uses it: their
-// own <=> where they have one, else a weak ordering from <.
+// Three-way comparison of elements, for the containers' <=>: their own <=>
+// where they have one, else a weak ordering from <.
 struct synth_three_way {
     template <class T>
     constexpr auto operator()(const T& a, const T& b) const {
@@ -132,6 +126,12 @@ struct synth_three_way {
     }
 };
 #endif
+
+template <class T>
+void swap_adl(T& a, T& b) noexcept(noexcept(std::swap(a, b))) {
+    using std::swap;
+    swap(a, b);
+}
 
 } // namespace detail
 } // namespace kel_std
