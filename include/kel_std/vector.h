@@ -734,13 +734,18 @@ private:
         if (last - middle == 1) {
             // One element, the common case: through a temporary slot.
             if (detail::relocates_by_bytes<Allocator, T>::value) {
+                unsigned char* const bytes = reinterpret_cast<unsigned char*>(pos);
+                const std::size_t shift = static_cast<std::size_t>(middle - pos) * sizeof(T);
                 alignas(T) unsigned char slot[sizeof(T)];
-                std::memcpy(slot, static_cast<const void*>(middle), sizeof(T));
-                std::memmove(static_cast<void*>(pos + 1), static_cast<const void*>(pos),
-                             static_cast<std::size_t>(middle - pos) * sizeof(T));
-                std::memcpy(static_cast<void*>(pos), slot, sizeof(T));
-                return;
+                std::memcpy(slot, bytes + shift, sizeof(T));
+                std::memmove(bytes + sizeof(T), bytes, shift);
+                std::memcpy(bytes, slot, sizeof(T));
+            } else {
+                T held(std::move(*middle));
+                std::move_backward(pos, middle, last);
+                *pos = std::move(held);
             }
+            return;
         }
         detail::rotate_elements(alloc(), pos, middle, last);
     }

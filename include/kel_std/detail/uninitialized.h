@@ -192,38 +192,53 @@ void construct_default(A& a, T* dest, std::size_t n) {
     }
 }
 
+/// Whether relocation through `A` cannot fail: elements that move as
+/// bytes, or whose move construction through the allocator cannot throw.
+template <class A, class T>
+struct relocates_without_failure
+    : std::integral_constant<bool, relocates_by_bytes<A, T>::value ||
+                                       noexcept(std::allocator_traits<A>::construct(
+                                           std::declval<A&>(), std::declval<T*>(), std::declval<T&&>()))> {};
+
 /// Relocation of [first, last) to the raw memory at `dest` (not
 /// overlapping), in two steps so that a container can relocate several
 /// ranges and still undo everything if one fails:
 ///
-/// - `relocate_construct` builds the objects at `dest`: the bytes when the
-///   type relocates by bytes, else by move construction where the move
-///   cannot throw or the type cannot be copied, and by copy construction
-///   otherwise (`std::move_if_noexcept`), so that a failure leaves the
-///   sources as they were. On failure it destroys what it built.
-/// - `relocate_finish` then ends the sources' lives: nothing to do after a
-///   byte copy, their destructors otherwise.
+/// - `relocate_construct` builds the objects at `dest`. Elements that move
+///   as bytes are copied with one `memcpy`. Elements whose move cannot fail
+///   are moved, and each source destroyed right after its move (one pass
+///   over the memory). Others are copied when they can be (else moved:
+///   `std::move_if_noexcept`), so that a failure leaves the sources as they
+///   were; on failure it destroys what it built.
+/// - `relocate_finish` then ends the sources' lives where the first step
+///   has not: the destructors of the copied sources.
 template <class A, class T>
 void relocate_construct(A& a, T* first, T* last, T* dest) {
+    typedef std::allocator_traits<A> traits;
     if (relocates_by_bytes<A, T>::value) {
         if (first != last)
             std::memcpy(static_cast<void*>(dest), static_cast<const void*>(first),
                         static_cast<std::size_t>(last - first) * sizeof(T));
-        return;
-    }
-    T* p = dest;
-    KEL_STD_TRY {
-        for (; first != last; ++first, ++p)
-            std::allocator_traits<A>::construct(a, p, std::move_if_noexcept(*first));
-    }
-    KEL_STD_CATCH_ALL {
-        destroy_range(a, dest, p);
-        KEL_STD_RETHROW;
+    } else if (relocates_without_failure<A, T>::value) {
+        for (; first != last; ++first, ++dest) {
+            traits::construct(a, dest, std::move(*first));
+            traits::destroy(a, first);
+        }
+    } else {
+        T* p = dest;
+        KEL_STD_TRY {
+            for (; first != last; ++first, ++p)
+                traits::construct(a, p, std::move_if_noexcept(*first));
+        }
+        KEL_STD_CATCH_ALL {
+            destroy_range(a, dest, p);
+            KEL_STD_RETHROW;
+        }
     }
 }
 template <class A, class T>
 void relocate_finish(A& a, T* first, T* last) noexcept {
-    if (!relocates_by_bytes<A, T>::value)
+    if (!relocates_without_failure<A, T>::value)
         destroy_range(a, first, last);
 }
 
