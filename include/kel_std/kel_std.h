@@ -16,9 +16,9 @@
 #include <kel_std/stack.h>
 #include <kel_std/string_hash.h>
 #include <kel_std/string_io.h>
-#include <kel_std/type_traits.h>
 #include <kel_std/throw_functions.h>
 #include <kel_std/tree.h>
+#include <kel_std/type_traits.h>
 #include <kel_std/unordered_map.h>
 #include <kel_std/unordered_set.h>
 #include <kel_std/vector.h>
