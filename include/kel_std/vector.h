@@ -293,9 +293,10 @@ public:
     /// into this vector's memory and clears `other`. Returns: `*this`.
     vector& operator=(vector&& other) noexcept(alloc_traits::propagate_on_container_move_assignment::value ||
                                                alloc_traits::is_always_equal::value) {
-        move_assign(other, std::integral_constant < bool,
-                    alloc_traits::propagate_on_container_move_assignment::value ||
-                        alloc_traits::is_always_equal::value > ());
+        typedef std::integral_constant<bool, alloc_traits::propagate_on_container_move_assignment::value ||
+                                                 alloc_traits::is_always_equal::value>
+            takes_buffer;
+        move_assign(other, takes_buffer());
         return *this;
     }
 
