@@ -32,9 +32,6 @@ struct entry {
     friend bool operator<(const entry& a, const entry& b) { return a.key < b.key; }
     friend bool operator>(const entry& a, const entry& b) { return a.key > b.key; }
     friend bool operator==(const entry& a, const entry& b) { return a.key == b.key && a.tag == b.tag; }
-    friend bool operator!=(const entry& a, const entry& b) { return !(a == b); }
-    friend bool operator<=(const entry& a, const entry& b) { return !(b < a); }
-    friend bool operator>=(const entry& a, const entry& b) { return !(a < b); }
 };
 
 // The element a test can see first: the top of a stack, the front and back
