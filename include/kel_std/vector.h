@@ -261,12 +261,10 @@ public:
     /// Destroys the elements and gives back the buffer (kept on a monotonic
     /// manager when the elements need no destructor).
     ~vector() {
-        if (impl_.first == nullptr)
-            return;
-        if (std::is_trivially_destructible<T>::value && detail::deallocation_skippable(alloc()))
-            return;
-        detail::destroy_range(alloc(), impl_.first, impl_.last);
-        release_buffer();
+        if (impl_.first != nullptr) {
+            detail::destroy_range(alloc(), impl_.first, impl_.last);
+            detail::deallocate_or_drop(alloc(), impl_.first, capacity());
+        }
     }
 
     /// Replaces the contents with copies of `other`'s elements, reusing the

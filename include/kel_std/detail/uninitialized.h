@@ -91,6 +91,23 @@ void deallocate_raw(A& a, typename std::allocator_traits<A>::value_type* p, std:
     std::allocator_traits<A>::deallocate(a, std::pointer_traits<pointer>::pointer_to(*p), n);
 }
 
+/// Gives back a block, as `deallocate_raw`, when a container is destroyed;
+/// but a block of elements that need no destructor on a memory manager that
+/// frees nothing (`deallocation_skippable`) is dropped instead. The test for
+/// the global heap comes first and alone, so that a compiler that sees a
+/// null manager keeps nothing of the rest (nor the container in memory).
+template <class A>
+void deallocate_or_drop(A& a, typename std::allocator_traits<A>::value_type* p, std::size_t n) noexcept {
+    deallocate_raw(a, p, n);
+}
+template <class T>
+void deallocate_or_drop(allocator<T>& a, T* p, std::size_t) noexcept {
+    if (a.manager == nullptr)
+        ::operator delete(p);
+    else if (!std::is_trivially_destructible<T>::value || !deallocation_skippable(a))
+        a.manager->deallocate(p);
+}
+
 /// Destroys the objects of [first, last).
 template <class A, class T>
 void destroy_range(A& a, T* first, T* last) noexcept {
