@@ -523,7 +523,8 @@ public:
 
     const figures& seen() const { return stats_; }
     // Constructors then always get an allocator, so that every block comes
-    // from the run's allocators.
+    // from the run's allocators; and at() is not called out of range, since
+    // the library's errors keep their message on the global heap.
     void without_default_allocators() { default_allocators_ = false; }
 
     // An empty string when `o` is sound and holds what `m` holds, in the
@@ -1005,8 +1006,10 @@ private:
                 expect_eq(a_.rbegin()[i], ma_.rbegin()[i], "rbegin()[i]");
             }
             const auto beyond = static_cast<size_type>(n + src_.below(3));
-            expect_out_of_range([&] { static_cast<void>(a_.at(beyond)); });
-            expect_out_of_range([&] { static_cast<void>(ca.at(beyond)); });
+            if (default_allocators_) {
+                expect_out_of_range([&] { static_cast<void>(a_.at(beyond)); });
+                expect_out_of_range([&] { static_cast<void>(ca.at(beyond)); });
+            }
         }
         if constexpr (has_data<ours>::value) {
             if (n > 0)
