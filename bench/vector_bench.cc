@@ -25,8 +25,13 @@
 //                   vector rebuilt with the clock stopped)
 //
 // Ratios (median of per-repetition ratios):
-//   vector_bench --benchmark_repetitions=10 --benchmark_format=json >v.json
+//   vector_bench --benchmark_repetitions=10 --benchmark_enable_random_interleaving=true \
+//       --benchmark_format=json >v.json
 //   python3 bench/peer_ratios.py v.json kel_std libstdc++ kel_std_filled
+// Interleaving matters for the growth rows: what malloc's heap looks like
+// after one row (which blocks are free, where the top of the heap lies)
+// changes the next row's time by up to a third, so rows run in a fixed
+// order would favour whichever follows a kinder one.
 #include <kel_std/allocator.h>
 #include <kel_std/basic_string.h>
 #include <kel_std/vector.h>
