@@ -25,8 +25,8 @@
 //                   vector rebuilt with the clock stopped)
 //
 // Ratios (median of per-repetition ratios):
-//   vector_bench --benchmark_repetitions=10 --benchmark_enable_random_interleaving=true \
-//       --benchmark_format=json >v.json
+//   vector_bench --benchmark_repetitions=10 --benchmark_format=json
+//       --benchmark_enable_random_interleaving=true >v.json   (one line)
 //   python3 bench/peer_ratios.py v.json kel_std libstdc++ kel_std_filled
 // Interleaving matters for the growth rows: what malloc's heap looks like
 // after one row (which blocks are free, where the top of the heap lies)
