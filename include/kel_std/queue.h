@@ -29,9 +29,6 @@
 #include <kel_std/vector.h>
 
 #include <algorithm>
-#if defined(__cpp_lib_three_way_comparison) && __cpp_lib_three_way_comparison >= 201907L && defined(__cpp_lib_concepts)
-#include <compare>
-#endif
 #include <functional>
 #include <memory>
 #include <type_traits>
@@ -120,8 +117,8 @@ public:
     }
     /// Exchanges the containers. Throws: what swapping the containers
     /// throws.
-    void swap(queue& other) noexcept(detail::adaptor_swap::swappable<Container>::nothrow) {
-        detail::adaptor_swap::swap_values(c, other.c);
+    void swap(queue& other) noexcept(detail::swap_lookup::nothrow_swappable<Container>::value) {
+        detail::swap_adl(c, other.c);
     }
 
     /// Whether the containers are equal.
@@ -136,7 +133,7 @@ public:
     friend bool operator<=(const queue& a, const queue& b) { return a.c <= b.c; }
     /// Whether `a`'s container does not order before `b`'s.
     friend bool operator>=(const queue& a, const queue& b) { return a.c >= b.c; }
-#if defined(__cpp_lib_three_way_comparison) && __cpp_lib_three_way_comparison >= 201907L && defined(__cpp_lib_concepts)
+#if KEL_STD_THREE_WAY_COMPARISON
     /// The three-way comparison of the containers.
     friend auto operator<=>(const queue& a, const queue& b) requires std::three_way_comparable<Container> {
         return std::compare_three_way()(a.c, b.c);
@@ -249,10 +246,10 @@ public:
     }
     /// Exchanges the containers and the comparators. Throws: what swapping
     /// them throws.
-    void swap(priority_queue& other) noexcept(
-        detail::adaptor_swap::swappable<Container>::nothrow&& detail::adaptor_swap::swappable<Compare>::nothrow) {
-        detail::adaptor_swap::swap_values(c, other.c);
-        detail::adaptor_swap::swap_values(comp, other.comp);
+    void swap(priority_queue& other) noexcept(detail::swap_lookup::nothrow_swappable<Container>::value&&
+                                                  detail::swap_lookup::nothrow_swappable<Compare>::value) {
+        detail::swap_adl(c, other.c);
+        detail::swap_adl(comp, other.comp);
     }
 
 private:

@@ -18,9 +18,6 @@
 
 #include <kel_std/detail/container_util.h>
 
-#if defined(__cpp_lib_three_way_comparison) && __cpp_lib_three_way_comparison >= 201907L && defined(__cpp_lib_concepts)
-#include <compare>
-#endif
 #include <memory>
 #include <type_traits>
 #include <utility>
@@ -98,8 +95,8 @@ public:
     }
     /// Exchanges the containers. Throws: what swapping the containers
     /// throws.
-    void swap(stack& other) noexcept(detail::adaptor_swap::swappable<Container>::nothrow) {
-        detail::adaptor_swap::swap_values(c, other.c);
+    void swap(stack& other) noexcept(detail::swap_lookup::nothrow_swappable<Container>::value) {
+        detail::swap_adl(c, other.c);
     }
 
     /// Whether the containers are equal.
@@ -114,7 +111,7 @@ public:
     friend bool operator<=(const stack& a, const stack& b) { return a.c <= b.c; }
     /// Whether `a`'s container does not order before `b`'s.
     friend bool operator>=(const stack& a, const stack& b) { return a.c >= b.c; }
-#if defined(__cpp_lib_three_way_comparison) && __cpp_lib_three_way_comparison >= 201907L && defined(__cpp_lib_concepts)
+#if KEL_STD_THREE_WAY_COMPARISON
     /// The three-way comparison of the containers.
     friend auto operator<=>(const stack& a, const stack& b) requires std::three_way_comparable<Container> {
         return std::compare_three_way()(a.c, b.c);

@@ -16,25 +16,16 @@ namespace detail {
 template <class T>
 using adaptor_deque = std::deque<T>;
 
-// Whether two `T`s can be swapped, and whether without throwing, by the
-// swap that an unqualified call finds (argument-dependent lookup, else
-// std::swap): std::is_swappable and std::is_nothrow_swappable, which C++11
-// and C++14 lack. The using-declaration stands in a namespace of its own so
-// that no other swap of this library hides it.
+// Whether two `T`s can be swapped by the swap that an unqualified call
+// finds (std::is_swappable, which C++11 and C++14 lack): the non-member swap
+// of an adaptor exists only then. The using-declaration stands in a
+// namespace of its own so that no other swap of this library hides it.
 namespace adaptor_swap {
 using std::swap;
 template <class T, class = void>
-struct swappable : std::false_type {
-    static const bool nothrow = false;
-};
+struct swappable : std::false_type {};
 template <class T>
-struct swappable<T, decltype(static_cast<void>(swap(std::declval<T&>(), std::declval<T&>())))> : std::true_type {
-    static const bool nothrow = noexcept(swap(std::declval<T&>(), std::declval<T&>()));
-};
-template <class T>
-void swap_values(T& a, T& b) noexcept(swappable<T>::nothrow) {
-    swap(a, b);
-}
+struct swappable<T, decltype(static_cast<void>(swap(std::declval<T&>(), std::declval<T&>())))> : std::true_type {};
 } // namespace adaptor_swap
 
 // The allocator-extended constructors of an adaptor exist only for
