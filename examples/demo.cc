@@ -5,7 +5,8 @@
 // nodes and sentinel and the words' buffers come zero-filled from the
 // library's allocator, through a counting memory manager unless --heap is
 // given. The demo then removes common words, prints the index in both
-// directions with the string inserter, shows the three hash values of each
+// directions with the string inserter, ranks the words by use in a
+// kel_std::vector on the same manager, shows the three hash values of each
 // word, draws a reproducible random sample, and raises and catches the
 // library's errors. (examples/word_index.cc builds the same kind of index
 // directly on the tree functions, as a container author would.)
@@ -14,6 +15,7 @@
 
 #include <kel_std/kel_std.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -97,6 +99,22 @@ void print_backward(const word_index& index) {
     std::cout << "Backward:";
     for (auto it = index.rbegin(); it != index.rend(); ++it)
         std::cout << ' ' << it->first;
+    std::cout << '\n';
+}
+
+// The most used words: the index's entries, as (uses, word) pairs, in a
+// kel_std::vector on the index's manager, sorted by uses; a stable sort keeps
+// words of equal use in the index's order.
+void print_most_used(const word_index& index) {
+    typedef std::pair<unsigned, const kstring*> use;
+    kel_std::vector<use> uses{kel_std::allocator<use>(index.get_allocator().manager)};
+    uses.reserve(index.size());
+    for (const auto& entry : index)
+        uses.emplace_back(entry.second, &entry.first);
+    std::stable_sort(uses.begin(), uses.end(), [](const use& a, const use& b) { return a.first > b.first; });
+    std::cout << "Most used:";
+    for (std::size_t i = 0; i < uses.size() && i < 5; ++i)
+        std::cout << ' ' << *uses[i].second << '(' << uses[i].first << ')';
     std::cout << '\n';
 }
 
@@ -210,6 +228,7 @@ int main(int argc, char** argv) {
         std::cout << "Removed " << erased << " common words; " << index.size() << " remain.\n";
         print_forward(index);
         print_backward(index);
+        print_most_used(index);
         print_hashes(index);
         print_sample(index, seed);
         try {

@@ -93,6 +93,25 @@ void exercise_everywhere(const char* name) {
     exercise<C>(name, alloc(&arena));
 }
 
+// The vector and the adaptors: growth, insertion and erasure in the middle,
+// copies, and a priority queue's order.
+template <class Alloc>
+void exercise_vector(const Alloc& alloc) {
+    kel_std::vector<kel_std::string, Alloc> v(alloc);
+    for (int i = 0; i < 300; ++i)
+        v.push_back(text_of(i));
+    v.insert(v.begin() + 10, 5, v[3]);
+    v.erase(v.begin(), v.begin() + 10);
+    kel_std::vector<kel_std::string, Alloc> copy(v);
+    expect(copy == v && v.size() == 295 && v[0] == "value 3" && v.at(5) == "value 10", "edit and copy", "vector");
+    kel_std::stack<kel_std::string, kel_std::vector<kel_std::string, Alloc>> s(std::move(copy));
+    s.pop();
+    kel_std::priority_queue<int> q;
+    for (int i = 0; i < 100; ++i)
+        q.push(i * 37 % 100);
+    expect(s.top() == "value 298" && q.top() == 99, "adaptors", "vector");
+}
+
 void exercise_string() {
     kel_std::string s("without exceptions");
     s.append(", still a string");
@@ -120,6 +139,22 @@ const scenario scenarios[] = {
          static_cast<void>(kel_std::unordered_map<int, int>{{1, 1}}.at(2));
      }},
     {"string_at", [] { static_cast<void>(kel_std::string("abc").at(3)); }},
+    {"vector_at",
+     [] {
+         static_cast<void>(kel_std::vector<int>{1, 2}.at(2));
+     }},
+    {"vector_length",
+     [] {
+         kel_std::vector<int> v;
+         v.reserve(v.max_size() + 1);
+     }},
+    {"vector_allocation",
+     [] {
+         kel_std::vector<int> v;
+         kel_test::heap_watch heap;
+         heap.fail_new_at(1);
+         v.push_back(1);
+     }},
     {"string_length", [] { kel_std::string().reserve(kel_std::string::max_length + 1u); }},
     {"node_allocation",
      [] {
@@ -160,8 +195,12 @@ int main(int argc, char** argv) {
     exercise_everywhere<kel_std::unordered_map<int, kel_std::string>>("unordered_map");
     exercise_everywhere<kel_std::unordered_multimap<int, kel_std::string>>("unordered_multimap");
     exercise_string();
+    exercise_vector(kel_std::allocator<kel_std::string>());
+    kel_std::pool_manager pool;
+    exercise_vector(kel_std::allocator<kel_std::string>(&pool));
+    expect(pool.blocks_in_use() == 0, "blocks left in the pool", "vector");
     if (failures != 0)
         return 1;
-    std::printf("the containers and the string work without exceptions\n");
+    std::printf("the containers, the adaptors and the string work without exceptions\n");
     return 0;
 }

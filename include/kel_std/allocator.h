@@ -102,12 +102,17 @@ constexpr std::size_t max_block_size = static_cast<std::size_t>(PTRDIFF_MAX) < 0
                                            ? static_cast<std::size_t>(PTRDIFF_MAX)
                                            : static_cast<std::size_t>(0xFFFFFFFFu);
 
+/// Where the allocator's blocks come from: the manager's
+/// `allocate(1, size, hint)` if there is a manager, else the global
+/// `operator new` for `size` bytes. The block is not filled.
+inline void* allocate_block(kel_memory_manager* manager, unsigned int size, const void* hint) {
+    return manager != nullptr ? manager->allocate(1, size, hint) : ::operator new(size);
+}
+
 /// The allocation rule shared by `allocator<void>` and the string's buffers:
-/// the manager's `allocate(1, size, hint)` if there is a manager, else the
-/// global `operator new` for `size` bytes; then all `size` bytes are
-/// zero-filled.
+/// a block from `allocate_block`, with all `size` bytes zero-filled.
 inline void* allocate_zeroed(kel_memory_manager* manager, unsigned int size, const void* hint) {
-    void* block = manager != nullptr ? manager->allocate(1, size, hint) : ::operator new(size);
+    void* block = allocate_block(manager, size, hint);
     // Zero-fill whatever the source handed back, also a manager's block that
     // it wrote into itself: containers rely on fresh memory reading as zero.
     // A zero-byte block is not touched (it may be a null or shared pointer).
@@ -193,6 +198,13 @@ public:
 ///   string's move assignment copies its text);
 /// - `swap` exchanges the managers together with the contents, so swapping
 ///   two containers is always allowed, constant time and never throws.
+///
+/// `allocate` zero-fills every block. A container of the library that
+/// constructs every object of a block before reading it (a vector's buffer)
+/// takes its blocks through `detail::allocate_for_overwrite`
+/// (kel_std/detail/uninitialized.h) instead: the same request to the same
+/// source (the manager sees tag 1, the size and a null hint, as from
+/// `allocate(n)`), without the fill.
 template <class T>
 class allocator {
 public:

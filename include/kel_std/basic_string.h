@@ -9,6 +9,7 @@
 #include <kel_std/config.h>
 #include <kel_std/detail/contiguous_iterator.h>
 #include <kel_std/throw_functions.h>
+#include <kel_std/type_traits.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -1606,6 +1607,12 @@ private:
 
 /// The library's string type.
 typedef basic_string<char, char_traits_char, allocator<char>> string;
+
+/// A string relocates by bytes: its record holds the length, the capacity,
+/// a pointer to its heap buffer and the manager pointer, none of which
+/// points back into the string.
+template <>
+struct is_trivially_relocatable<string> : std::true_type {};
 
 /// Exchanges two strings' records, allocators included. Throws: nothing.
 inline void swap(string& a, string& b) noexcept {

@@ -12,8 +12,10 @@
 #include <kel_std/list.h>
 #include <kel_std/map.h>
 #include <kel_std/memory_managers.h>
+#include <kel_std/queue.h>
 #include <kel_std/random_generator.h>
 #include <kel_std/set.h>
+#include <kel_std/stack.h>
 #include <kel_std/string_hash.h>
 #include <kel_std/string_io.h>
 #include <kel_std/throw_functions.h>
@@ -21,5 +23,6 @@
 #include <kel_std/type_traits.h>
 #include <kel_std/unordered_map.h>
 #include <kel_std/unordered_set.h>
+#include <kel_std/vector.h>
 
 #endif // KEL_STD_KEL_STD_H

@@ -16,7 +16,9 @@ namespace kel_std {
 /// `kel_std::vector` relies on it: when it grows, and when `insert` and
 /// `erase` shift elements within its buffer, it moves elements of such a
 /// type with one `memcpy` or `memmove` instead of a move construction and a
-/// destruction per element (or a move assignment per element).
+/// destruction per element (or a move assignment per element), provided its
+/// allocator leaves construction and destruction to the type (has no
+/// `construct` or `destroy` of its own, or is `std::allocator`).
 ///
 /// The rule: a type qualifies when none of its objects holds a pointer or
 /// reference to itself or to one of its own subobjects, and nothing outside

@@ -18,6 +18,7 @@
 #include <kel_std/detail/map_members.h>
 #include <kel_std/hash.h>
 #include <kel_std/throw_functions.h>
+#include <kel_std/type_traits.h>
 
 #include <cstddef>
 #include <functional>
@@ -241,6 +242,14 @@ template <class K, class T, class H, class P, class A>
 unordered_multimap(unordered_multimap<K, T, H, P, A>&&, const typename detail::type_identity<A>::type&)
     -> unordered_multimap<K, T, H, P, A>;
 #endif
+
+/// The hashed maps relocate by bytes when their hash, equality and
+/// allocator do (see `is_trivially_relocatable<unordered_set>`).
+template <class K, class T, class H, class E, class A>
+struct is_trivially_relocatable<unordered_map<K, T, H, E, A>> : detail::all_trivially_relocatable<H, E, A> {};
+/// See `is_trivially_relocatable<unordered_map>`.
+template <class K, class T, class H, class E, class A>
+struct is_trivially_relocatable<unordered_multimap<K, T, H, E, A>> : detail::all_trivially_relocatable<H, E, A> {};
 
 } // namespace kel_std
 

@@ -68,6 +68,7 @@
 #include <kel_std/config.h>
 #include <kel_std/detail/hash_table.h>
 #include <kel_std/hash.h>
+#include <kel_std/type_traits.h>
 
 #include <cstddef>
 #include <functional>
@@ -229,6 +230,16 @@ template <class K, class H, class P, class A>
 unordered_multiset(unordered_multiset<K, H, P, A>&&, const typename detail::type_identity<A>::type&)
     -> unordered_multiset<K, H, P, A>;
 #endif
+
+/// The hashed containers relocate by bytes when their hash, equality and
+/// allocator do: the nodes and the bucket array are on the heap and point
+/// only to one another, never into the container object (an empty
+/// container's bucket is a shared static one).
+template <class K, class H, class E, class A>
+struct is_trivially_relocatable<unordered_set<K, H, E, A>> : detail::all_trivially_relocatable<H, E, A> {};
+/// See `is_trivially_relocatable<unordered_set>`.
+template <class K, class H, class E, class A>
+struct is_trivially_relocatable<unordered_multiset<K, H, E, A>> : detail::all_trivially_relocatable<H, E, A> {};
 
 } // namespace kel_std
 

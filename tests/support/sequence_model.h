@@ -111,7 +111,7 @@ struct family {
 // One family per container: the container under test (a std:: stand-in
 // until the kel_std container exists) and the model. Switching a container
 // to kel_std is its one line here.
-struct vector_family : family<std::vector, std::vector> {
+struct vector_family : family<kel_std::vector, std::vector> {
     static constexpr const char* name = "vector";
 };
 struct deque_family : family<std::deque, std::deque> {
