@@ -6,6 +6,7 @@
 #include <kel_std/allocator.h>
 #include <kel_std/basic_string.h>
 #include <kel_std/config.h>
+#include <kel_std/deque.h>
 #include <kel_std/errors.h>
 #include <kel_std/hash.h>
 #include <kel_std/map.h>
@@ -14,9 +15,9 @@
 #include <kel_std/set.h>
 #include <kel_std/string_hash.h>
 #include <kel_std/string_io.h>
-#include <kel_std/type_traits.h>
 #include <kel_std/throw_functions.h>
 #include <kel_std/tree.h>
+#include <kel_std/type_traits.h>
 #include <kel_std/unordered_map.h>
 #include <kel_std/unordered_set.h>
 

@@ -1,9 +1,13 @@
-// Small pieces that the ordered and the hashed containers share: how a key
-// is taken from a value, storage of empty function objects and allocators,
-// and the type tests behind their constructors and deduction guides.
+// Small pieces that the containers share: how a key is taken from a value,
+// storage of empty function objects and allocators, the type tests behind
+// their constructors and deduction guides, and the element comparison of
+// their <=>.
 #ifndef KEL_STD_DETAIL_CONTAINER_UTIL_H
 #define KEL_STD_DETAIL_CONTAINER_UTIL_H
 
+#if __cplusplus > 201703L
+#include <compare>
+#endif
 #include <cstddef>
 #include <iterator>
 #include <type_traits>
@@ -103,6 +107,25 @@ struct is_allocator {
     static std::false_type test(...);
     static const bool value = decltype(test<A>(nullptr, nullptr))::value;
 };
+
+#if defined(__cpp_lib_three_way_comparison) && __cpp_lib_three_way_comparison >= 201907L
+// Three-way comparison of elements, for the containers' <=>: their own <=>
+// where they have one, else a weak ordering from <.
+struct synth_three_way {
+    template <class T>
+    constexpr auto operator()(const T& a, const T& b) const {
+        if constexpr (std::three_way_comparable<T>) {
+            return std::compare_three_way()(a, b);
+        } else {
+            if (a < b)
+                return std::weak_ordering::less;
+            if (b < a)
+                return std::weak_ordering::greater;
+            return std::weak_ordering::equivalent;
+        }
+    }
+};
+#endif
 
 template <class T>
 void swap_adl(T& a, T& b) noexcept(noexcept(std::swap(a, b))) {

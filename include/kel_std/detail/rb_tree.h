@@ -1219,23 +1219,6 @@ bool operator>=(const rb_tree<K, V, KoV, C, A, M>& a, const rb_tree<K, V, KoV, C
 }
 
 #if defined(__cpp_lib_three_way_comparison) && __cpp_lib_three_way_comparison >= 201907L
-// Three-way comparison of elements: their own <=> where they have one, else
-// a weak ordering from <.
-struct synth_three_way {
-    template <class T>
-    constexpr auto operator()(const T& a, const T& b) const {
-        if constexpr (std::three_way_comparable<T>) {
-            return std::compare_three_way()(a, b);
-        } else {
-            if (a < b)
-                return std::weak_ordering::less;
-            if (b < a)
-                return std::weak_ordering::greater;
-            return std::weak_ordering::equivalent;
-        }
-    }
-};
-
 template <class K, class V, class KoV, class C, class A, bool M>
 auto operator<=>(const rb_tree<K, V, KoV, C, A, M>& a, const rb_tree<K, V, KoV, C, A, M>& b) {
     return std::lexicographical_compare_three_way(a.begin(), a.end(), b.begin(), b.end(), synth_three_way());
