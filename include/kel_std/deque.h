@@ -697,7 +697,7 @@ public:
     void pop_front() noexcept {
         KEL_STD_ASSERT(!empty() && "pop_front() on an empty deque");
         destroy(impl_.start.cur_);
-        if (impl_.start.last_ - impl_.start.cur_ > 1) {
+        if (impl_.start.cur_ != impl_.start.last_ - 1) {
             ++impl_.start.cur_;
             return;
         }
