@@ -73,6 +73,7 @@
 #include <kel_std/config.h>
 #include <kel_std/detail/container_util.h>
 #include <kel_std/detail/node_alloc.h>
+#include <kel_std/errors.h> // at() throws out_of_range
 #include <kel_std/throw_functions.h>
 #include <kel_std/type_traits.h>
 
