@@ -91,6 +91,16 @@
 #include <type_traits>
 #include <utility>
 
+// The pushes' slow paths stay out of line, so that the fast paths inline
+// into the caller's loop and keep the deque's ends in registers.
+#if defined(__GNUC__) || defined(__clang__)
+#define KEL_STD_DEQUE_NOINLINE __attribute__((noinline))
+#elif defined(_MSC_VER)
+#define KEL_STD_DEQUE_NOINLINE __declspec(noinline)
+#else
+#define KEL_STD_DEQUE_NOINLINE
+#endif
+
 namespace kel_std {
 
 template <class T, class Allocator = allocator<T>>
@@ -106,11 +116,10 @@ constexpr std::size_t deque_floor_pow2(std::size_t n) noexcept {
 }
 
 /// Elements per block of a deque of `T`: a power of two, as many as fit in
-/// 4096 bytes, and at least 16.
+/// 4096 bytes, and at least 16. (A type, so that every compiler folds it.)
 template <class T>
-constexpr std::size_t deque_block_size() noexcept {
-    return sizeof(T) > 4096 / 16 ? 16 : deque_floor_pow2(4096 / sizeof(T));
-}
+struct deque_block_size
+    : std::integral_constant<std::size_t, (sizeof(T) > 4096 / 16 ? 16 : deque_floor_pow2(4096 / sizeof(T)))> {};
 
 /// Random-access iterator over a deque's elements; `Const` makes it read
 /// only. It holds the element, the bounds of its block and the block's slot
@@ -204,7 +213,9 @@ public:
     friend bool operator>=(const deque_iterator& a, const deque_iterator& b) noexcept { return !(a < b); }
 
 private:
-    static constexpr difference_type block() noexcept { return static_cast<difference_type>(deque_block_size<T>()); }
+    static constexpr difference_type block() noexcept {
+        return static_cast<difference_type>(deque_block_size<T>::value);
+    }
     void set_node(T** node) noexcept {
         node_ = node;
         first_ = *node;
@@ -266,7 +277,7 @@ public:
     typedef std::reverse_iterator<const_iterator> const_reverse_iterator; ///< Read-only iterator from the back.
 
 private:
-    static constexpr size_type block() noexcept { return detail::deque_block_size<T>(); }
+    static constexpr size_type block() noexcept { return detail::deque_block_size<T>::value; }
     static constexpr difference_type sblock() noexcept { return static_cast<difference_type>(block()); }
 
     // Whether shifting elements may copy their bytes, and destroying them
@@ -650,11 +661,22 @@ public:
     reference emplace_back(Args&&... args) {
         // The end slot is in a block; the element goes there unless it is the
         // block's last slot, which needs a block for the new end first.
-        if (impl_.finish.last_ - impl_.finish.cur_ > 1) {
-            traits::construct(alloc(), impl_.finish.cur_, std::forward<Args>(args)...);
-            return *impl_.finish.cur_++;
+        T* const p = impl_.finish.cur_;
+        if (impl_.finish.last_ - p > 1) {
+            traits::construct(alloc(), p, std::forward<Args>(args)...);
+            impl_.finish.cur_ = p + 1;
+            return *p;
         }
-        return emplace_back_slow(std::forward<Args>(args)...);
+        T* const q = room_at_back();
+        KEL_STD_TRY {
+            traits::construct(alloc(), q, std::forward<Args>(args)...);
+        }
+        KEL_STD_CATCH_ALL {
+            release_unused_blocks();
+            KEL_STD_RETHROW;
+        }
+        ++impl_.finish;
+        return *q;
     }
 
     /// Prepends an element constructed from `args`; returns it. References
@@ -662,11 +684,22 @@ public:
     /// whatever an allocation or the construction throws (unchanged then).
     template <class... Args>
     reference emplace_front(Args&&... args) {
-        if (impl_.start.cur_ != impl_.start.first_) {
-            traits::construct(alloc(), impl_.start.cur_ - 1, std::forward<Args>(args)...);
-            return *--impl_.start.cur_;
+        T* const p = impl_.start.cur_;
+        if (p != impl_.start.first_) {
+            traits::construct(alloc(), p - 1, std::forward<Args>(args)...);
+            impl_.start.cur_ = p - 1;
+            return *(p - 1);
         }
-        return emplace_front_slow(std::forward<Args>(args)...);
+        T* const q = room_at_front();
+        KEL_STD_TRY {
+            traits::construct(alloc(), q, std::forward<Args>(args)...);
+        }
+        KEL_STD_CATCH_ALL {
+            release_unused_blocks();
+            KEL_STD_RETHROW;
+        }
+        --impl_.start;
+        return *q;
     }
 
     /// Appends a copy of `value` (which may be an element of this deque).
@@ -682,13 +715,8 @@ public:
     /// becomes the spare (or is given back). Throws: nothing.
     void pop_back() noexcept {
         KEL_STD_ASSERT(!empty() && "pop_back() on an empty deque");
-        if (impl_.finish.cur_ == impl_.finish.first_) {
-            // The end moves back into the previous block.
-            retire_block(impl_.finish.first_);
-            *impl_.finish.node_ = nullptr;
-            impl_.finish.set_node(impl_.finish.node_ - 1);
-            impl_.finish.cur_ = impl_.finish.last_;
-        }
+        if (impl_.finish.cur_ == impl_.finish.first_)
+            step_finish_back();
         --impl_.finish.cur_;
         destroy(impl_.finish.cur_);
     }
@@ -698,15 +726,10 @@ public:
     void pop_front() noexcept {
         KEL_STD_ASSERT(!empty() && "pop_front() on an empty deque");
         destroy(impl_.start.cur_);
-        if (impl_.start.cur_ != impl_.start.last_ - 1) {
+        if (impl_.start.cur_ != impl_.start.last_ - 1)
             ++impl_.start.cur_;
-            return;
-        }
-        // The block's last slot: the end lies in a later block.
-        retire_block(impl_.start.first_);
-        *impl_.start.node_ = nullptr;
-        impl_.start.set_node(impl_.start.node_ + 1);
-        impl_.start.cur_ = impl_.start.first_;
+        else
+            step_start_on(); // the block's last slot: the end lies in a later block
     }
 
     /// Removes the element at `pos`; returns the position after it.
@@ -1232,44 +1255,46 @@ private:
         }
     }
 
-    template <class... Args>
-    reference emplace_back_slow(Args&&... args) {
-        if (impl_.map == nullptr) {
-            create_map(1, false);
-            return emplace_back(std::forward<Args>(args)...);
-        }
-        reserve_back(1);
-        KEL_STD_TRY {
-            traits::construct(alloc(), impl_.finish.cur_, std::forward<Args>(args)...);
-        }
-        KEL_STD_CATCH_ALL {
-            release_unused_blocks();
-            KEL_STD_RETHROW;
-        }
-        T* const p = impl_.finish.cur_;
-        impl_.finish.set_node(impl_.finish.node_ + 1);
-        impl_.finish.cur_ = impl_.finish.first_;
-        return *p;
+    // The ends' steps to the next block when a pop empties one.
+
+    // pop_back() from the first slot of the end's block: the end moves back
+    // into the previous block, and its block is retired.
+    void step_finish_back() noexcept {
+        retire_block(impl_.finish.first_);
+        *impl_.finish.node_ = nullptr;
+        impl_.finish.set_node(impl_.finish.node_ - 1);
+        impl_.finish.cur_ = impl_.finish.last_;
     }
 
-    template <class... Args>
-    reference emplace_front_slow(Args&&... args) {
+    // pop_front() of a block's last element: the start moves on to the next
+    // block, and its block is retired.
+    void step_start_on() noexcept {
+        retire_block(impl_.start.first_);
+        *impl_.start.node_ = nullptr;
+        impl_.start.set_node(impl_.start.node_ + 1);
+        impl_.start.cur_ = impl_.start.first_;
+    }
+
+    // The slot for an element pushed at the back when the end's slot is
+    // the last of its block (or there is no block): a block for the new end
+    // comes first. Strong.
+    KEL_STD_DEQUE_NOINLINE T* room_at_back() {
+        if (impl_.map == nullptr)
+            create_map(1, false);
+        else
+            reserve_back(1);
+        return impl_.finish.cur_;
+    }
+
+    // The slot for an element pushed at the front when the start is the
+    // first slot of its block (or there is no block). Strong.
+    KEL_STD_DEQUE_NOINLINE T* room_at_front() {
         if (impl_.map == nullptr) {
             create_map(1, true);
-            return emplace_front(std::forward<Args>(args)...);
+            return impl_.start.cur_ - 1;
         }
         reserve_front(1);
-        T* const p = *(impl_.start.node_ - 1) + (block() - 1);
-        KEL_STD_TRY {
-            traits::construct(alloc(), p, std::forward<Args>(args)...);
-        }
-        KEL_STD_CATCH_ALL {
-            release_unused_blocks();
-            KEL_STD_RETHROW;
-        }
-        impl_.start.set_node(impl_.start.node_ - 1);
-        impl_.start.cur_ = p;
-        return *p;
+        return *(impl_.start.node_ - 1) + (block() - 1);
     }
 
     // Whether the range that starts at `it` may be part of this deque: only
@@ -1359,7 +1384,7 @@ bool operator==(const deque<T, A>& a, const deque<T, A>& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
 }
 
-#if __cplusplus > 201703L && defined(__cpp_impl_three_way_comparison) && defined(__cpp_lib_three_way_comparison)
+#if defined(__cpp_lib_three_way_comparison) && __cpp_lib_three_way_comparison >= 201907L
 /// The lexicographical three-way comparison of the elements (their `<=>`,
 /// or an ordering derived from `<`).
 template <class T, class A>
@@ -1452,5 +1477,7 @@ deque(It, It, A = A()) -> deque<detail::iter_value_t<It>, A>;
 #endif
 
 } // namespace kel_std
+
+#undef KEL_STD_DEQUE_NOINLINE
 
 #endif // KEL_STD_DEQUE_H

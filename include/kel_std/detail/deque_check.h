@@ -28,7 +28,7 @@ struct deque_inspector {
         typedef typename deque<T, A>::state state;
         typedef typename deque<T, A>::const_iterator const_iterator;
         const state& s = d.impl_;
-        const std::size_t block = deque_block_size<T>();
+        const std::size_t block = deque_block_size<T>::value;
         const std::less<const void*> before;
 
         if (s.map == nullptr) {
