@@ -17,17 +17,18 @@ step() { printf '\n==== %s ====\n' "$*"; }
 # clang, libFuzzer's runtime, gcovr and valgrind.
 sh .ci/install-packages.sh
 
-step "fuzzing: tree, string, streams, hashers, ordered and hashed containers (${fuzz_seconds} s each)"
+step "fuzzing: tree, string, streams, hashers, ordered, hashed and sequence containers (${fuzz_seconds} s each)"
 cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build-fuzz -j "$jobs"
 mkdir -p build-fuzz/artifacts
-for target in tree string streams hashers ordered unordered; do
+for target in tree string streams hashers ordered unordered sequence; do
     # The tree and container targets check whole structures after every
     # step: short inputs.
     max_len=4096
     [ "$target" = tree ] && max_len=512
     [ "$target" = ordered ] && max_len=1024
     [ "$target" = unordered ] && max_len=1024
+    [ "$target" = sequence ] && max_len=1024
     mkdir -p "build-fuzz/corpus/$target"
     log=build-fuzz/fuzz_$target.log
     if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \

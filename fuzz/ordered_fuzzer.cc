@@ -4,9 +4,8 @@
 // kind in lock step, with the contents, every answer and the tree verifier
 // checked after each step. The first byte picks the container kind, the
 // second the key range; every later choice is read from the input.
+#include "fuzz_source.h"
 #include "support/ordered_model.h"
-
-#include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -15,20 +14,9 @@
 
 namespace {
 
-class fuzz_source : public kel_test::source {
-public:
-    fuzz_source(FuzzedDataProvider& data, int key_range) : data_(data), key_range_(key_range) {}
-    int below(int n) override { return data_.ConsumeIntegralInRange<int>(0, n - 1); }
-    int int_key() override { return data_.ConsumeIntegralInRange<int>(0, key_range_ - 1); }
-
-private:
-    FuzzedDataProvider& data_;
-    int key_range_;
-};
-
 template <class Kind>
 void run(FuzzedDataProvider& data, int key_range) {
-    fuzz_source src(data, key_range);
+    kel_test::fuzz_source src(data, key_range);
     kel_test::model_run<Kind> model(src, [](const std::string& what) {
         std::fprintf(stderr, "ordered fuzzer: %s\n", what.c_str());
         std::abort();

@@ -8,8 +8,10 @@
 #include <cstddef>
 #include <cstdlib>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <new>
+#include <ostream>
 #include <stdexcept>
 #include <type_traits>
 
@@ -26,10 +28,23 @@ struct faults {
     }
     static void arm(int n) { countdown() = n; }
     static void disarm() { countdown() = 0; }
+    // Whether the last injected failure hit an allocation (rather than an
+    // operation on a value): some operations promise more for the one.
+    static bool& hit_allocation() {
+        static bool b = false;
+        return b;
+    }
     // Called by every operation that may fail.
-    static void tick() {
-        if (countdown() > 0 && --countdown() == 0)
+    static void tick() { tick(false); }
+    // Called by every allocation that may fail.
+    static void tick_allocation() { tick(true); }
+
+private:
+    static void tick(bool allocation) {
+        if (countdown() > 0 && --countdown() == 0) {
+            hit_allocation() = allocation;
             throw injected();
+        }
     }
 };
 
@@ -60,7 +75,7 @@ public:
     test_allocator(const test_allocator<U, Pocca, Pocma, Pocs>& other) noexcept : id(other.id) {}
 
     T* allocate(std::size_t n) {
-        faults::tick();
+        faults::tick_allocation();
         void* p = std::malloc(n * sizeof(T));
         if (p == nullptr)
             throw std::bad_alloc();
@@ -85,12 +100,18 @@ public:
     }
 };
 
-// A pointer of class type: what an allocator may hand out instead of T*.
+// A pointer of class type: what an allocator may hand out instead of T*. It
+// is a random-access iterator, as the allocator requirements ask (a vector's
+// buffer is walked through it).
 template <class T>
 class fancy_ptr {
 public:
     typedef T element_type;
     typedef std::ptrdiff_t difference_type;
+    typedef typename std::remove_cv<T>::type value_type;
+    typedef T* pointer;
+    typedef typename std::add_lvalue_reference<T>::type reference;
+    typedef std::random_access_iterator_tag iterator_category;
     template <class U>
     using rebind = fancy_ptr<U>;
 
@@ -99,12 +120,14 @@ public:
     explicit fancy_ptr(T* p) noexcept : p_(p) {}
     template <class U, class = typename std::enable_if<std::is_convertible<U*, T*>::value>::type>
     fancy_ptr(const fancy_ptr<U>& other) noexcept : p_(other.get()) {}
+    // From a pointer to void, as static_cast does for raw pointers.
+    template <class U, class = typename std::enable_if<std::is_void<U>::value && !std::is_void<T>::value>::type,
+              class = void>
+    explicit fancy_ptr(const fancy_ptr<U>& other) noexcept : p_(static_cast<T*>(other.get())) {}
 
-    template <class U = T>
-    typename std::enable_if<!std::is_void<U>::value, U&>::type operator*() const noexcept {
-        return *p_;
-    }
+    reference operator*() const noexcept { return *p_; }
     T* operator->() const noexcept { return p_; }
+    reference operator[](difference_type n) const noexcept { return p_[n]; }
     explicit operator bool() const noexcept { return p_ != nullptr; }
     T* get() const noexcept { return p_; }
 
@@ -113,8 +136,23 @@ public:
         return fancy_ptr(std::addressof(r));
     }
 
+    fancy_ptr& operator++() noexcept { return ++p_, *this; }
+    fancy_ptr& operator--() noexcept { return --p_, *this; }
+    fancy_ptr operator++(int) noexcept { return fancy_ptr(p_++); }
+    fancy_ptr operator--(int) noexcept { return fancy_ptr(p_--); }
+    fancy_ptr& operator+=(difference_type n) noexcept { return p_ += n, *this; }
+    fancy_ptr& operator-=(difference_type n) noexcept { return p_ -= n, *this; }
+    friend fancy_ptr operator+(fancy_ptr a, difference_type n) noexcept { return a += n; }
+    friend fancy_ptr operator+(difference_type n, fancy_ptr a) noexcept { return a += n; }
+    friend fancy_ptr operator-(fancy_ptr a, difference_type n) noexcept { return a -= n; }
+    friend difference_type operator-(const fancy_ptr& a, const fancy_ptr& b) noexcept { return a.p_ - b.p_; }
+
     friend bool operator==(const fancy_ptr& a, const fancy_ptr& b) noexcept { return a.p_ == b.p_; }
     friend bool operator!=(const fancy_ptr& a, const fancy_ptr& b) noexcept { return a.p_ != b.p_; }
+    friend bool operator<(const fancy_ptr& a, const fancy_ptr& b) noexcept { return a.p_ < b.p_; }
+    friend bool operator>(const fancy_ptr& a, const fancy_ptr& b) noexcept { return a.p_ > b.p_; }
+    friend bool operator<=(const fancy_ptr& a, const fancy_ptr& b) noexcept { return a.p_ <= b.p_; }
+    friend bool operator>=(const fancy_ptr& a, const fancy_ptr& b) noexcept { return a.p_ >= b.p_; }
 
 private:
     T* p_;
@@ -170,6 +208,81 @@ struct fragile {
     friend bool operator<(const fragile& a, const fragile& b) { return a.key < b.key; }
 };
 
+// A value for the sequence containers: its copies, and its moves unless
+// NothrowMove, are fault points (so that std::move_if_noexcept has both
+// choices to make); its live instances are counted per type; and each
+// instance knows its own address, so that using or destroying an object that
+// is dead, or that was moved by copying its bytes, is counted as misuse.
+template <bool NothrowMove>
+class tracked {
+public:
+    int key;
+    int payload;
+
+    tracked(int k = 0, int p = 0) noexcept : key(k), payload(p), self_(this) { ++live(); }
+    tracked(const tracked& other) : key(other.key), payload(other.payload), self_(this) {
+        other.check();
+        faults::tick();
+        ++live();
+    }
+    tracked(tracked&& other) noexcept(NothrowMove) : key(other.key), payload(other.payload), self_(this) {
+        other.check();
+        if (!NothrowMove)
+            faults::tick();
+        ++live();
+    }
+    tracked& operator=(const tracked& other) {
+        check();
+        other.check();
+        faults::tick();
+        key = other.key;
+        payload = other.payload;
+        return *this;
+    }
+    tracked& operator=(tracked&& other) noexcept(NothrowMove) {
+        check();
+        other.check();
+        if (!NothrowMove)
+            faults::tick();
+        key = other.key;
+        payload = other.payload;
+        return *this;
+    }
+    ~tracked() {
+        check();
+        self_ = nullptr;
+        --live();
+    }
+
+    static long& live() {
+        static long n = 0;
+        return n;
+    }
+    static long& misuse() {
+        static long n = 0;
+        return n;
+    }
+    void check() const {
+        if (self_ != this)
+            ++misuse();
+    }
+
+    friend bool operator==(const tracked& a, const tracked& b) {
+        a.check();
+        b.check();
+        return a.key == b.key && a.payload == b.payload;
+    }
+    friend bool operator<(const tracked& a, const tracked& b) {
+        a.check();
+        b.check();
+        return a.key != b.key ? a.key < b.key : a.payload < b.payload;
+    }
+    friend std::ostream& operator<<(std::ostream& out, const tracked& t) { return out << t.key << ':' << t.payload; }
+
+private:
+    const tracked* self_;
+};
+
 // A comparator whose calls are fault points.
 struct fragile_less {
     template <class A, class B>
@@ -178,6 +291,10 @@ struct fragile_less {
         return key(a) < key(b);
     }
     static int key(const fragile& f) { return f.key; }
+    template <bool N>
+    static int key(const tracked<N>& t) {
+        return t.key;
+    }
     static int key(int k) { return k; }
 };
 
