@@ -193,9 +193,15 @@ std::vector<kel_test::fault_row<C>> fault_table() {
     using kel_test::insert_at;
     constexpr bool nodes = kel_test::has_splice<C>::value || kel_test::has_after_ops<C>::value;
     constexpr bool vector = kel_test::has_capacity<C>::value;
+    constexpr bool deque = !nodes && !vector;
     // Where a vector or a deque shifts elements, a throwing element leaves
-    // the container valid only; an allocation failure changes nothing.
-    const guarantee shifting = nodes ? guarantee::strong : guarantee::basic;
+    // the container valid only; an allocation failure changes nothing. A
+    // deque moves its elements back when a new one cannot be built, which
+    // cannot fail if their moves cannot.
+    const guarantee shifting =
+        nodes || (deque && std::is_nothrow_move_constructible<V>::value) ? guarantee::strong : guarantee::basic;
+    // A vector's and a deque's resize are insertions at the end.
+    const guarantee growing = vector || deque ? guarantee::strong : guarantee::basic;
     const guarantee at_front = vector ? guarantee::basic : guarantee::strong;
     const auto middle = [](const C& c) { return element_count(c) / 2 - (nodes && !kel_test::has_splice<C>::value); };
     const auto end = [](const C& c) { return element_count(c) - (kel_test::has_after_ops<C>::value ? 1 : 0); };
@@ -209,10 +215,9 @@ std::vector<kel_test::fault_row<C>> fault_table() {
          },
          nullptr},
         {"assign(n, value)", guarantee::basic, guarantee::basic, [](C& c) { c.assign(9, V(4)); }, nullptr},
-        {"resize(n + 5)", vector ? guarantee::strong : guarantee::basic, vector ? guarantee::strong : guarantee::basic,
+        {"resize(n + 5)", growing, growing,
          [](C& c) { c.resize(static_cast<typename C::size_type>(element_count(c) + 5)); }, nullptr},
-        {"resize(n + 5, value)", vector ? guarantee::strong : guarantee::basic,
-         vector ? guarantee::strong : guarantee::basic,
+        {"resize(n + 5, value)", growing, growing,
          [](C& c) { c.resize(static_cast<typename C::size_type>(element_count(c) + 5), V(5)); }, nullptr},
         {"insert at the front", at_front, guarantee::strong, [=](C& c) { insert_at(c, begin(c), V(6)); }, nullptr},
         {"insert in the middle", shifting, guarantee::strong, [=](C& c) { insert_at(c, middle(c), V(7)); }, nullptr},
@@ -250,6 +255,20 @@ std::vector<kel_test::fault_row<C>> fault_table() {
             {"emplace_back with room", guarantee::strong, guarantee::strong, [](C& c) { c.emplace_back(20); }, room});
         rows.push_back(
             {"reserve", guarantee::strong, guarantee::strong, [](C& c) { c.reserve(c.capacity() + 9); }, nullptr});
+    }
+    if constexpr (deque) {
+        // Ranges at either end move nothing: no effect on any failure.
+        const auto range_at = [](C& c, long i) {
+            const V vs[] = {V(22), V(23), V(24)};
+            insert_at(c, i, vs, vs + 3);
+        };
+        rows.push_back({"insert(range) at the front", guarantee::strong, guarantee::strong,
+                        [=](C& c) { range_at(c, 0); }, nullptr});
+        rows.push_back({"insert(range) at the end", guarantee::strong, guarantee::strong,
+                        [=](C& c) { range_at(c, element_count(c)); }, nullptr});
+        // Enough elements for new blocks and a new map.
+        rows.push_back({"insert(n, value) at the front", guarantee::strong, guarantee::strong,
+                        [](C& c) { c.insert(c.begin(), 300, V(25)); }, nullptr});
     }
     if constexpr (kel_test::has_shrink<C>::value) {
         rows.push_back({"shrink_to_fit", guarantee::strong, guarantee::strong, [](C& c) { c.shrink_to_fit(); },

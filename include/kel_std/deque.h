@@ -278,7 +278,6 @@ public:
 
 private:
     static constexpr size_type block() noexcept { return detail::deque_block_size<T>::value; }
-    static constexpr difference_type sblock() noexcept { return static_cast<difference_type>(block()); }
 
     // Whether shifting elements may copy their bytes, and destroying them
     // may be skipped.

@@ -110,7 +110,7 @@ struct vector_family {
 struct deque_family {
     static constexpr const char* name = "deque";
     template <class T, class A>
-    using ours = std::deque<T, A>;
+    using ours = kel_std::deque<T, A>;
     template <class T, class A>
     using model = std::deque<T, A>;
 };
@@ -385,6 +385,39 @@ auto insert_at(C& c, long i, Args&&... args) {
     else
         return c.insert(position(c, i), std::forward<Args>(args)...);
 }
+// libstdc++'s std::deque, asked to insert nothing in the middle, moves each
+// element before the position onto itself, which empties a std::string: the
+// model is spared such insertions.
+inline bool inserts_nothing() {
+    return false;
+}
+template <class V>
+bool inserts_nothing(const V&) {
+    return false;
+}
+template <class V>
+bool inserts_nothing(std::size_t n, const V&) {
+    return n == 0;
+}
+template <class It>
+bool inserts_nothing(const It& first, const It& last) {
+    // A single-pass range is inserted element by element: not affected.
+    if constexpr (std::is_base_of<std::forward_iterator_tag,
+                                  typename std::iterator_traits<It>::iterator_category>::value)
+        return first == last;
+    else
+        return false;
+}
+template <class V>
+bool inserts_nothing(std::initializer_list<V> il) {
+    return il.size() == 0;
+}
+template <class T, class A, class... Args>
+auto insert_at(std::deque<T, A>& c, long i, Args&&... args) {
+    if (inserts_nothing(args...))
+        return c.begin() + i;
+    return c.insert(position(c, i), std::forward<Args>(args)...);
+}
 template <class C, class... Args>
 auto emplace_at(C& c, long i, Args&&... args) {
     if constexpr (has_after_ops<C>::value)
@@ -522,8 +555,9 @@ public:
     }
 
     const figures& seen() const { return stats_; }
-    // Constructors then always get an allocator, so that every block comes
-    // from the run's allocators.
+    // Constructors then always get an allocator, and at() is not tried out
+    // of range (the library's errors keep their message on the global heap),
+    // so that every block comes from the run's allocators.
     void without_default_allocators() { default_allocators_ = false; }
 
     // An empty string when `o` is sound and holds what `m` holds, in the
@@ -1004,9 +1038,11 @@ private:
                        "iterator arithmetic");
                 expect_eq(a_.rbegin()[i], ma_.rbegin()[i], "rbegin()[i]");
             }
-            const auto beyond = static_cast<size_type>(n + src_.below(3));
-            expect_out_of_range([&] { static_cast<void>(a_.at(beyond)); });
-            expect_out_of_range([&] { static_cast<void>(ca.at(beyond)); });
+            if (default_allocators_) {
+                const auto beyond = static_cast<size_type>(n + src_.below(3));
+                expect_out_of_range([&] { static_cast<void>(a_.at(beyond)); });
+                expect_out_of_range([&] { static_cast<void>(ca.at(beyond)); });
+            }
         }
         if constexpr (has_data<ours>::value) {
             if (n > 0)
