@@ -275,6 +275,7 @@ TEST(deque_death, contract_violations_are_caught_in_debug_builds) {
     EXPECT_DEATH(d.insert(other.begin(), 1), "");
     EXPECT_DEATH(d.erase(d.end()), "");
     EXPECT_DEATH(static_cast<void>(*empty.begin()), "");
+    EXPECT_DEATH(static_cast<void>(empty.begin() + 1), "");
 }
 #endif
 

@@ -64,8 +64,9 @@
 ///   `operator[]` at or past `size()`; no `front`, `back`, `pop_front` or
 ///   `pop_back` on an empty deque; positions given to `insert`, `emplace`
 ///   and `erase` lie in [`begin()`, `end()`] of this deque; no dereference
-///   of the iterator of a deque without elements. `swap` of deques with
-///   allocators that do not propagate on swap requires equal allocators.
+///   or step of the iterator of a deque without elements. `swap` of deques
+///   with allocators that do not propagate on swap requires equal
+///   allocators.
 #ifndef KEL_STD_DEQUE_H
 #define KEL_STD_DEQUE_H
 
@@ -151,10 +152,14 @@ public:
         KEL_STD_ASSERT(cur_ != nullptr && "dereferencing an iterator of a deque without elements");
         return *cur_;
     }
-    pointer operator->() const noexcept { return cur_; }
+    pointer operator->() const noexcept {
+        KEL_STD_ASSERT(cur_ != nullptr && "dereferencing an iterator of a deque without elements");
+        return cur_;
+    }
     reference operator[](difference_type n) const noexcept { return *(*this + n); }
 
     deque_iterator& operator++() noexcept {
+        KEL_STD_ASSERT(cur_ != nullptr && "stepping an iterator of a deque without elements");
         if (++cur_ == last_) {
             set_node(node_ + 1);
             cur_ = first_;
@@ -167,6 +172,7 @@ public:
         return old;
     }
     deque_iterator& operator--() noexcept {
+        KEL_STD_ASSERT(cur_ != nullptr && "stepping an iterator of a deque without elements");
         if (cur_ == first_) {
             set_node(node_ - 1);
             cur_ = last_;
@@ -180,6 +186,7 @@ public:
         return old;
     }
     deque_iterator& operator+=(difference_type n) noexcept {
+        KEL_STD_ASSERT((cur_ != nullptr || n == 0) && "stepping an iterator of a deque without elements");
         const difference_type offset = n + (cur_ - first_);
         if (offset >= 0 && offset < block()) {
             cur_ += n;
