@@ -1,19 +1,25 @@
-// How well the three string hashers spread keys, to choose the one behind
-// kel_std::hash<kel_std::string>; std::hash<std::string_view> for reference.
+// How well the string hashes spread keys: the library's three hashers, its
+// own hash of text behind kel_std::hash<kel_std::string> (and its low 32
+// bits, all that platforms with a 32-bit size_t keep), and
+// std::hash<std::string_view> for reference.
 //
 // For each key set (100,000 keys each) and hasher it prints:
-// - distinct: the share of keys whose hash value no other key has. A value
-//   two keys share stays shared whatever a container does with it, so this
-//   is what no mixing can repair;
+// - distinct: the share of keys whose hash value no other key has, and
+//   (shared) the number of keys that share their value. A value two keys
+//   share stays shared whatever a container does with it, so this is what
+//   no mixing can repair;
 // - raw 2^17 and raw prime: the mean number of keys in a key's own bucket
 //   (sum of squared bucket sizes over keys) for 131072 buckets chosen by the
 //   low bits of the value, and for 131071 (a prime) buckets chosen by the
 //   remainder, as containers that do not mix would; 1 + keys/buckets = 1.76
 //   is what uniformly random values give;
 // - mixed 2^17: the same after the 64-bit finaliser of MurmurHash3, as the
-//   library's hashed containers mix every value before they choose a bucket.
+//   library's hashed containers mix every value before they choose a bucket
+//   (except the values of hashes that mix their own, such as
+//   kel_std::hash's: for those, raw 2^17 is what the containers see).
 //
 //   hash_spread            prints the table (bench/CMakeLists.txt: target hash_spread)
+#include <kel_std/hash.h>
 #include <kel_std/string_hash.h>
 
 #include <cstdint>
@@ -83,6 +89,7 @@ std::uint64_t fmix64(std::uint64_t k) {
 
 struct spread {
     double distinct, raw_pow2, raw_prime, mixed_pow2;
+    std::size_t shared;
 };
 
 double mean_bucket_load(const std::vector<std::uint64_t>& values, std::uint64_t buckets, bool mask, bool mix) {
@@ -107,6 +114,7 @@ spread measure(const std::vector<std::uint64_t>& values) {
             ++alone;
     spread s;
     s.distinct = static_cast<double>(alone) / static_cast<double>(values.size());
+    s.shared = values.size() - alone;
     s.raw_pow2 = mean_bucket_load(values, 131072, true, false);
     s.raw_prime = mean_bucket_load(values, 131071, false, false);
     s.mixed_pow2 = mean_bucket_load(values, 131072, true, true);
@@ -119,22 +127,27 @@ int main() {
     const kel_std::kel_string_hasher1 h1;
     const kel_std::kel_string_hasher2 h2;
     const kel_std::kel_string_hasher3 h3;
+    const kel_std::hash<kel_std::string> own;
     const std::hash<std::string_view> reference;
-    std::printf("| keys | hasher | distinct | raw 2^17 | raw prime | mixed 2^17 |\n|---|---|---:|---:|---:|---:|\n");
+    std::printf("| keys | hasher | distinct | shared | raw 2^17 | raw prime | mixed 2^17 |\n"
+                "|---|---|---:|---:|---:|---:|---:|\n");
     for (const auto& set : key_sets()) {
-        std::vector<std::uint64_t> values[4];
+        std::vector<std::uint64_t> values[6];
         for (const std::string& key : set.second) {
             const kel_std::string k(key.data(), static_cast<unsigned>(key.size()));
             values[0].push_back(static_cast<std::uint32_t>(h1(k)));
             values[1].push_back(static_cast<std::uint32_t>(h2(k)));
             values[2].push_back(static_cast<std::uint32_t>(h3(k)));
-            values[3].push_back(reference(key));
+            values[3].push_back(own(k));
+            values[4].push_back(static_cast<std::uint32_t>(own(k)));
+            values[5].push_back(reference(key));
         }
-        const char* const names[4] = {"hasher 1", "hasher 2", "hasher 3", "std::hash"};
-        for (int i = 0; i < 4; ++i) {
+        const char* const names[6] = {"hasher 1", "hasher 2", "hasher 3", "kel_std::hash", "kel_std::hash, low 32 bits",
+                                      "std::hash"};
+        for (int i = 0; i < 6; ++i) {
             const spread s = measure(values[i]);
-            std::printf("| %s | %s | %.4f | %.2f | %.2f | %.2f |\n", set.first, names[i], s.distinct, s.raw_pow2,
-                        s.raw_prime, s.mixed_pow2);
+            std::printf("| %s | %s | %.4f | %zu | %.2f | %.2f | %.2f |\n", set.first, names[i], s.distinct, s.shared,
+                        s.raw_pow2, s.raw_prime, s.mixed_pow2);
         }
     }
 }

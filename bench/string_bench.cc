@@ -134,7 +134,7 @@ void copy(benchmark::State& state) {
 }
 
 // The default hash of a key of the hashed containers' benchmark sizes:
-// kel_std::hash (hasher 2 in the shared library) against std::hash.
+// kel_std::hash (the library's hash of text, inline) against std::hash.
 template <class S, class H>
 void hash_key(benchmark::State& state) {
     const S key(letters(static_cast<std::size_t>(state.range(0))));

@@ -10,8 +10,9 @@
 // "kel_string" (kel_std::unordered_map with kel_std::string keys of the same
 // texts, hashed by kel_std::hash<kel_std::string>). Each container uses its
 // default allocator (kel_std::allocator, which zero-fills every block, and
-// std::allocator); for int and std::string keys both use the same hash
-// function (kel_std::hash is std::hash).
+// std::allocator) and its default hash: for int keys both use std::hash,
+// for strings kel_std::hash is the library's hash of text and libstdc++'s
+// std::hash its own.
 //
 // The iteration benchmark also reports the heap bytes per element of the
 // built container (glibc's mallinfo2: block sizes with malloc's own

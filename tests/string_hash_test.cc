@@ -7,10 +7,12 @@
 // the route chosen for this processor, and as string_hash_paths_test, with
 // the library's sources compiled in (KEL_STD_TEST_HASH_PATHS), where the
 // comparisons run once for every route this machine can execute.
+#include <kel_std/hash.h>
 #include <kel_std/string_hash.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +20,7 @@
 #include <new>
 #include <random>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -450,6 +453,229 @@ TEST(string_hash, long_texts_reach_the_value_without_an_absolute_value) {
         }
     });
 }
+
+#if !defined(KEL_STD_TEST_HASH_PATHS)
+// The library's hash of text (kel_std::hash of the text types): header code,
+// the same in both builds of this file, so tested in one.
+
+namespace {
+
+// The hash written plainly from its definition: words assembled byte by
+// byte, and the 128-bit product by schoolbook multiplication of 16-bit
+// digits, so that neither the header's loads nor its products are reused.
+std::uint64_t reference_fold(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t column[8] = {};
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            column[i + j] += ((a >> (16 * i)) & 0xFFFF) * ((b >> (16 * j)) & 0xFFFF);
+    std::uint64_t digits[8];
+    std::uint64_t carry = 0;
+    for (int k = 0; k < 8; ++k) {
+        const std::uint64_t sum = column[k] + carry;
+        digits[k] = sum & 0xFFFF;
+        carry = sum >> 16;
+    }
+    std::uint64_t low = 0, high = 0;
+    for (int k = 3; k >= 0; --k) {
+        low = low << 16 | digits[k];
+        high = high << 16 | digits[k + 4];
+    }
+    return low ^ high;
+}
+
+std::uint64_t reference_word(const std::string& t, std::size_t at, std::size_t bytes) {
+    std::uint64_t w = 0;
+    for (std::size_t i = 0; i < bytes; ++i)
+        w |= static_cast<std::uint64_t>(static_cast<unsigned char>(t[at + i])) << (8 * i);
+    return w;
+}
+
+std::uint64_t reference_text_hash(const std::string& t) {
+    const std::uint64_t seed = 0xA54FF53A5F1D36F1ull, key = 0x3C6EF372FE94F82Bull, length_key = 0x510E527FADE682D1ull;
+    const std::size_t n = t.size();
+    std::uint64_t h = seed, a = 0, b = 0;
+    if (n > 16) {
+        for (std::size_t i = 0; i + 16 < n; i += 16)
+            h = reference_fold(reference_word(t, i, 8) ^ key, reference_word(t, i + 8, 8) ^ h);
+        a = reference_word(t, n - 16, 8);
+        b = reference_word(t, n - 8, 8);
+    } else if (n >= 8) {
+        a = reference_word(t, 0, 8);
+        b = reference_word(t, n - 8, 8);
+    } else if (n >= 4) {
+        a = reference_word(t, 0, 4);
+        b = reference_word(t, n - 4, 4);
+    } else if (n > 0) {
+        a = reference_word(t, 0, 1) << 16 | reference_word(t, n / 2, 1) << 8 | reference_word(t, n - 1, 1);
+    }
+    return reference_fold(reference_fold(a ^ key, b ^ h), length_key ^ n);
+}
+
+// The first n bytes of a fixed text with a NUL at every fifth byte and
+// bytes above 0x7F.
+std::string fixed_text(std::size_t n) {
+    std::string t(n, '\0');
+    for (std::size_t i = 0; i < n; ++i)
+        t[i] = static_cast<char>(i % 5 == 2 ? 0 : (i * 167 + 13) % 256);
+    return t;
+}
+
+typedef std::basic_string<char, std::char_traits<char>, kel_std::allocator<char>> managed_std_string;
+
+// Every way of hashing `text`, as the size_t value all of them must give.
+::testing::AssertionResult all_text_types_agree(const std::string& text) {
+    const std::size_t want = static_cast<std::size_t>(reference_text_hash(text));
+    const kstring k = make(text);
+    const std::size_t got[] = {
+        kel_std::hash<kstring>()(k),
+        kel_std::hash<kstring>()(text),
+        kel_std::hash<kstring>()(std::string_view(text)),
+        std::hash<kstring>()(k),
+        kel_std::hash<std::string>()(text),
+        kel_std::hash<std::string>()(k),
+        kel_std::hash<std::string_view>()(std::string_view(text)),
+        kel_std::hash<managed_std_string>()(managed_std_string(text.data(), text.size())),
+        kel_std::detail::text_hash(text.data(), text.size()),
+        static_cast<std::size_t>(kel_std::detail::text_hash64(text.data(), text.size())),
+    };
+    for (std::size_t i = 0; i < sizeof got / sizeof got[0]; ++i)
+        if (got[i] != want)
+            return ::testing::AssertionFailure() << "way " << i << " gives " << got[i] << ", the reference " << want
+                                                 << ", for length " << text.size();
+    if (text.find('\0') == std::string::npos && kel_std::hash<kstring>()(text.c_str()) != want)
+        return ::testing::AssertionFailure() << "the C string gives another value, length " << text.size();
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace
+
+TEST(text_hash, fixed_values_on_every_platform) {
+    // Pinned 64-bit values (where size_t has 32 bits, their low halves): any
+    // change of value, on any platform, byte order or standard library,
+    // fails here.
+    const struct {
+        std::string text;
+        std::uint64_t value;
+    } cases[] = {
+        {fixed_text(0), 0x5e8347a2f2eddeeeull},
+        {fixed_text(1), 0xee2ff96d50b17975ull},
+        {fixed_text(2), 0x988abf5167bebd44ull},
+        {fixed_text(3), 0x971825d0ca143f36ull},
+        {fixed_text(4), 0xfa61af9e85ae98e9ull},
+        {fixed_text(5), 0x53f2b6944ba52422ull},
+        {fixed_text(6), 0xd3a23b88ea43095full},
+        {fixed_text(7), 0x66b1e658947ac65aull},
+        {fixed_text(8), 0x01c99e6d1e6f01f6ull},
+        {fixed_text(9), 0xdc7e948e066a40b5ull},
+        {fixed_text(10), 0x7082c68417966364ull},
+        {fixed_text(11), 0x1ca63df2100119d2ull},
+        {fixed_text(12), 0x262e5a34bbed041aull},
+        {fixed_text(13), 0xb42546bf5455b762ull},
+        {fixed_text(14), 0xd7501f1132946662ull},
+        {fixed_text(15), 0x8be6d9b8dab0ed71ull},
+        {fixed_text(16), 0x1c17eb51f9064439ull},
+        {fixed_text(17), 0xeacc3bcd243d867bull},
+        {fixed_text(24), 0xb160fd8c6471464full},
+        {fixed_text(31), 0x7fe986f54718c0f6ull},
+        {fixed_text(32), 0x5bd220a9555fc661ull},
+        {fixed_text(33), 0xbd8690ec71336a30ull},
+        {fixed_text(48), 0xe63c5340544330edull},
+        {fixed_text(64), 0x6d5daa93a2f8b19bull},
+        {fixed_text(100), 0x9ce5ab727c9c3244ull},
+        {fixed_text(1000), 0x72ce333712d1de1full},
+        {"a", 0x8945285c087d1e8cull},
+        {"abc", 0x3c2515f46445bab1ull},
+        {"key00001", 0xed85bd53083f44c3ull},
+        {"https://example.org/item/0000001", 0xf5d36743b5165c17ull},
+        {std::string("ab\0", 3), 0x4a3cdfc18955dadcull},
+        {"\xFF", 0x2a804109e9a83f5full},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(reference_text_hash(c.text), c.value) << "the test's reference, length " << c.text.size();
+        EXPECT_EQ(kel_std::detail::text_hash64(c.text.data(), c.text.size()), c.value) << "length " << c.text.size();
+        EXPECT_EQ(kel_std::hash<kstring>()(make(c.text)), static_cast<std::size_t>(c.value))
+            << "length " << c.text.size();
+    }
+}
+
+TEST(text_hash, every_text_type_gives_the_reference_value) {
+    // Every length to 300 at every 64-byte alignment in turn, with the bytes
+    // after the text poisoned (AddressSanitizer builds catch any read past
+    // the end), NULs and high bytes inside; then NUL-free texts, which also
+    // go through the C-string overload.
+    std::mt19937 rng(20);
+    offset_manager manager;
+    for (std::size_t n = 0; n <= 300; ++n) {
+        const std::string text = random_text(rng, n);
+        manager.offset = n % 64;
+        const placed_string placed(manager, text);
+        ASSERT_EQ(kel_std::hash<kstring>()(placed.get()), static_cast<std::size_t>(reference_text_hash(text)))
+            << "length " << n;
+        ASSERT_TRUE(all_text_types_agree(text));
+        std::string letters(n, 'a');
+        for (char& c : letters)
+            c = static_cast<char>(1 + rng() % 255);
+        ASSERT_TRUE(all_text_types_agree(letters));
+    }
+    EXPECT_EQ(kel_std::hash<kstring>()(kstring()), kel_std::hash<std::string>()(""));
+}
+
+TEST(text_hash, portable_loads_and_products_match_the_fast_ones) {
+    // Platforms without a 128-bit product or a known byte order take these.
+    std::mt19937_64 rng(21);
+    const std::uint64_t edges[] = {0, 1, 2, 0xFFFFFFFFull, 0x100000000ull, 0x8000000000000000ull, ~0ull, ~0ull - 1};
+    for (std::uint64_t a : edges)
+        for (std::uint64_t b : edges)
+            ASSERT_EQ(kel_std::detail::text_fold_portable(a, b), reference_fold(a, b)) << a << " x " << b;
+    unsigned char bytes[8];
+    for (int i = 0; i < 20000; ++i) {
+        const std::uint64_t a = rng(), b = rng() >> (i % 64);
+        ASSERT_EQ(kel_std::detail::text_fold_portable(a, b), reference_fold(a, b)) << a << " x " << b;
+        ASSERT_EQ(kel_std::detail::text_fold(a, b), reference_fold(a, b)) << a << " x " << b;
+        std::memcpy(bytes, &a, sizeof bytes);
+        ASSERT_EQ(kel_std::detail::text_word64_portable(bytes), kel_std::detail::text_word64(bytes));
+        ASSERT_EQ(kel_std::detail::text_word32_portable(bytes), kel_std::detail::text_word32(bytes));
+    }
+}
+
+TEST(text_hash, small_and_structured_key_sets_have_no_collision) {
+    // All 65,793 texts of up to 2 bytes, every 3-byte text over 40
+    // characters, decimal numbers (with and without leading zeros, which the
+    // length alone tells apart) and texts that differ in one byte of a
+    // 40-byte run: no two different texts share a 64-bit value.
+    std::vector<std::pair<std::uint64_t, std::string>> hashed;
+    const auto add = [&hashed](const std::string& t) {
+        hashed.emplace_back(kel_std::detail::text_hash64(t.data(), t.size()), t);
+    };
+    add("");
+    for (unsigned a = 0; a < 256; ++a) {
+        add(std::string(1, static_cast<char>(a)));
+        for (unsigned b = 0; b < 256; ++b)
+            add(std::string{static_cast<char>(a), static_cast<char>(b)});
+    }
+    const char alphabet[] = "0123456789abcdefghijklmnopqrstuvwxyz\0\x7F\x80\xFF";
+    for (unsigned i = 0; i < 40 * 40 * 40; ++i)
+        add(std::string{alphabet[i % 40], alphabet[i / 40 % 40], alphabet[i / 1600]});
+    char buffer[16];
+    for (unsigned i = 0; i < 200000; ++i) {
+        add(std::string(buffer, static_cast<std::size_t>(std::snprintf(buffer, sizeof buffer, "%u", i))));
+        add(std::string(buffer, static_cast<std::size_t>(std::snprintf(buffer, sizeof buffer, "%07u", i))));
+    }
+    for (std::size_t at = 0; at < 40; ++at)
+        for (unsigned v = 1; v < 256; ++v) {
+            std::string run(40, '\0');
+            run[at] = static_cast<char>(v);
+            add(run);
+        }
+    std::sort(hashed.begin(), hashed.end());
+    long collisions = 0;
+    for (std::size_t i = 1; i < hashed.size(); ++i)
+        if (hashed[i].first == hashed[i - 1].first && hashed[i].second != hashed[i - 1].second)
+            ADD_FAILURE() << "collision #" << ++collisions << ": lengths " << hashed[i].second.size() << " and "
+                          << hashed[i - 1].second.size();
+    EXPECT_GT(hashed.size(), 500000u);
+}
+#endif
 
 #if defined(KEL_STD_TEST_HASH_PATHS)
 TEST(string_hash_paths, detection_agrees_with_the_compiler_runtime) {

@@ -1236,29 +1236,3 @@ TEST(string_value, both_searches_agree_with_std_string_find) {
     }
     EXPECT_EQ(searches, 3000);
 }
-
-TEST(string_value, the_default_hashes_are_hasher_2_for_every_kind_of_text) {
-    // kel_std::hash of a string, of a std::string (through a borrowed record)
-    // and std::hash all give kel_string_hasher2's value, for every length
-    // (the library's hasher changes code paths with the length) and for
-    // bytes above 0x7F (signed characters).
-    const kel_std::kel_string_hasher2 library;
-    const kel_std::hash<kstring> h;
-    std::mt19937 rng(5);
-    for (unsigned n = 0; n <= 200; ++n) {
-        for (int round = 0; round < 20; ++round) {
-            std::string text(n, '\0');
-            for (char& c : text)
-                c = static_cast<char>(rng());
-            const kstring s(text);
-            const std::size_t want = static_cast<std::size_t>(library(s));
-            ASSERT_EQ(h(s), want) << "length " << n;
-            ASSERT_EQ(h(text), want) << "length " << n;
-            ASSERT_EQ(std::hash<kstring>()(s), want) << "length " << n;
-        }
-    }
-    // The accumulated value -2^31, which saturates to 2^31 - 1.
-    const kstring top("\x86\x9E\x3A\x90\x91", 5);
-    EXPECT_EQ(h(top), static_cast<std::size_t>(library(top)));
-    EXPECT_EQ(h(top), 2147483647u % 1073741827u);
-}

@@ -10,6 +10,7 @@
 #include <kel_std/basic_string.h>
 #include <kel_std/detail/hash_table_check.h>
 #include <kel_std/errors.h>
+#include <kel_std/hash.h>
 #include <kel_std/memory_managers.h>
 #include <kel_std/unordered_map.h>
 #include <kel_std/unordered_set.h>
@@ -1042,4 +1043,38 @@ TEST(unordered_interface, deduction_guides) {
     EXPECT_EQ(m.size() + s.size() + t.size(), 7u);
 }
 
+// Identity hashes that say whether their values need mixing.
+template <bool Avalanching>
+struct declared_hash {
+    typedef std::integral_constant<bool, Avalanching> is_avalanching;
+    std::size_t operator()(std::size_t k) const { return k; }
+};
+struct marker_without_value : std::hash<std::size_t> {
+    typedef void is_avalanching;
+};
+
+TEST(unordered_interface, avalanching_hashes_choose_buckets_unmixed) {
+    using kel_std::detail::hash_is_avalanching;
+    static_assert(hash_is_avalanching<kel_std::hash<kel_std::string>>::value, "");
+    static_assert(hash_is_avalanching<kel_std::hash<std::string>>::value, "");
+    static_assert(hash_is_avalanching<kel_std::hash<std::string_view>>::value, "");
+    static_assert(hash_is_avalanching<std::hash<kel_std::string>>::value, "");
+    static_assert(!hash_is_avalanching<kel_std::hash<int>>::value, "");
+    static_assert(!hash_is_avalanching<declared_hash<false>>::value, "");
+    static_assert(!hash_is_avalanching<marker_without_value>::value, "a marker without a value is not a promise");
+
+    kel_std::unordered_set<std::size_t, declared_hash<true>> taken;
+    kel_std::unordered_set<std::size_t, declared_hash<false>> mixed;
+    for (std::size_t k = 0; k < 1000; ++k) {
+        taken.insert(k);
+        mixed.insert(k);
+    }
+    std::size_t moved = 0;
+    for (std::size_t k = 0; k < 1000; ++k) {
+        ASSERT_EQ(taken.bucket(k), k & (taken.bucket_count() - 1)) << k;
+        moved += mixed.bucket(k) != (k & (mixed.bucket_count() - 1)) ? 1 : 0;
+    }
+    EXPECT_GT(moved, 900u) << "a hash that does not say so is mixed";
+    EXPECT_EQ(hash_table_inspector::check(taken), "");
+}
 } // namespace

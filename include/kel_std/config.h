@@ -59,12 +59,18 @@
 /// Without exceptions the guarded block runs alone and the handler is dead
 /// code that still compiles.
 #if KEL_STD_HAS_EXCEPTIONS
+/// Opens the guarded block: `try`, or a block that always runs.
 #define KEL_STD_TRY try
+/// Opens the handler of every exception: `catch (...)`, or dead code.
 #define KEL_STD_CATCH_ALL catch (...)
+/// Rethrows the exception being handled: `throw`, or nothing.
 #define KEL_STD_RETHROW throw
 #else
+/// Opens the guarded block: `try`, or a block that always runs.
 #define KEL_STD_TRY if (true)
+/// Opens the handler of every exception: `catch (...)`, or dead code.
 #define KEL_STD_CATCH_ALL else
+/// Rethrows the exception being handled: `throw`, or nothing.
 #define KEL_STD_RETHROW static_cast<void>(0)
 #endif
 

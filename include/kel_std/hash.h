@@ -6,11 +6,13 @@
 
 #include <kel_std/basic_string.h>
 #include <kel_std/config.h>
+#include <kel_std/detail/text_hash.h>
 #include <kel_std/string_hash.h>
 
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <type_traits>
 #if __cplusplus >= 201703L
 #include <string_view>
 #endif
@@ -21,50 +23,85 @@ namespace kel_std {
 ///
 /// For every key type that has a `std::hash` specialisation (the built-in
 /// types, the standard library's types and the user's own specialisations)
-/// it is exactly `std::hash<T>`. The values are not mixed here: the hashed
-/// containers mix every hash before they choose a bucket, so an identity hash
-/// such as `std::hash<int>` spreads as well as any other.
+/// it is exactly `std::hash<T>`, except for the texts: `kel_std::string`,
+/// `std::basic_string<char>` and `std::string_view` have the library's own
+/// hash (below), whose values are the same on every platform. Other values
+/// are not mixed here: the hashed containers mix them before they choose a
+/// bucket, so an identity hash such as `std::hash<int>` spreads as well as
+/// any other.
 template <class T>
 struct hash : std::hash<T> {};
 
-/// The hash of the library's string: the library's `kel_string_hasher2`
-/// with its default modulus (values from 0 to 1073741826), the same value as
-/// `std::hash<kel_std::string>`.
-///
-/// Of the three hashers it is the one whose values stay distinct: on sets of
-/// 100,000 keys of 8 to 40 characters (random, counters, numbers, shared
-/// heads or tails) it keeps 99.99% to 100% of them apart, as `std::hash`
-/// does. Hasher 1 sees only a key's last 16 characters (keys that share
-/// them all collide); hasher 3 xors characters into overlapping bit
-/// positions, so an 8-character key falls among some 2^15 values. The
-/// measurement is `bench/hash_spread.cc`.
-///
-/// Transparent: it also hashes a C string, a `std::string` and (C++17) a
-/// `std::string_view` without copying them, with the same value as a
-/// `kel_std::string` of the same text, so hashed containers can look up
-/// such keys without building a string.
-template <>
-struct hash<string> {
-    /// Marks the functor as accepting other text types than the key's.
-    typedef void is_transparent;
+namespace detail {
 
-    /// The hash of `s`'s text (NULs included). Throws: nothing.
-    std::size_t operator()(const string& s) const noexcept { return detail::string_hash_value(s); }
-    /// The hash of the C string `s`. Throws: nothing.
-    std::size_t operator()(const char* s) const noexcept {
-        return detail::string_hash_value(s, char_traits_char::length(s));
-    }
-    /// The hash of `s`'s text (NULs included). Throws: nothing.
-    std::size_t operator()(const std::string& s) const noexcept {
-        return detail::string_hash_value(s.data(), s.size());
+// The transparent functor behind kel_std::hash of every text type: the
+// library's hash of text (detail/text_hash.h) of whatever text it is given.
+struct text_hasher {
+    typedef void is_transparent;
+    // The values need no further mixing (see detail::hash_is_avalanching).
+    typedef std::true_type is_avalanching;
+
+    // A string without a buffer has length 0: nothing is read, so its null
+    // data serves as well as c_str() and saves the test.
+    std::size_t operator()(const string& s) const noexcept { return text_hash(s.data, s.length); }
+    std::size_t operator()(const char* s) const noexcept { return text_hash(s, char_traits_char::length(s)); }
+    template <class Alloc>
+    std::size_t operator()(const std::basic_string<char, std::char_traits<char>, Alloc>& s) const noexcept {
+        return text_hash(s.data(), s.size());
     }
 #if __cplusplus >= 201703L
-    /// The hash of the text `s` views (NULs included). Throws: nothing.
     std::size_t operator()(std::string_view s) const noexcept {
-        return detail::string_hash_value(s.data(), s.size());
+        return text_hash(s.data(), s.size());
     }
 #endif
 };
+
+} // namespace detail
+
+/// The hash of the library's string: the library's own hash of text, the
+/// same value as `std::hash<kel_std::string>`.
+///
+/// Transparent: it also hashes a C string (up to its NUL), a
+/// `std::basic_string<char>` with any allocator and (C++17) a
+/// `std::string_view` without copying them, with the same value for the
+/// same text, so hashed containers whose equality is transparent too look
+/// such keys up without building a string.
+///
+/// Values: a function of the text's bytes alone (NULs included), the same on
+/// every platform where `std::size_t` has 64 bits; where it has 32 bits, the
+/// low 32 bits of that value. They do not depend on the byte order, the
+/// compiler or the standard library, and are not those of
+/// `kel_string_hasher2` (the library's hashers keep theirs) nor of
+/// `std::hash<std::string>`. The text is read 8 bytes at a time, two words
+/// per 64x64-bit multiplication folded to 64 bits, and one more
+/// multiplication adds the length: two multiplications for up to 16 bytes,
+/// three for 32. Not meant to resist keys chosen to collide.
+///
+/// The hashed containers take these values as they are, without mixing them
+/// again: the member type `is_avalanching` (`std::true_type`) says that
+/// every byte of the text reaches the low bits of the value. A class derived
+/// from this hash that computes other values should declare its own
+/// `is_avalanching` as `std::false_type`.
+///
+/// `operator()`: requires a C string to be NUL-terminated; complexity linear
+/// in the length; throws nothing.
+template <>
+struct hash<string> : detail::text_hasher {};
+
+/// The hash of a `std::basic_string<char>` (`std::string`, and
+/// `std::pmr::string` or any other allocator): the library's hash of text,
+/// as for `kel_std::hash<kel_std::string>` and with the same value for the
+/// same text, where `std::hash` would give values that differ between
+/// standard libraries. Transparent over the same text types.
+template <class Alloc>
+struct hash<std::basic_string<char, std::char_traits<char>, Alloc>> : detail::text_hasher {};
+
+#if __cplusplus >= 201703L
+/// The hash of a `std::string_view`: the library's hash of text, as for
+/// `kel_std::hash<kel_std::string>`. Transparent over the same text types.
+template <>
+struct hash<std::string_view> : detail::text_hasher {};
+#endif
 
 } // namespace kel_std
 

@@ -1,5 +1,6 @@
 /// @file
-/// Three hash functors for the library's string, for hashed containers.
+/// Three hash functors for the library's string, for hashed containers, and
+/// `std::hash<kel_std::string>`.
 ///
 /// All arithmetic is 32-bit two's complement and wraps; each character is
 /// taken as a signed 8-bit value (bytes 0x80 to 0xFF count as -128 to -1).
@@ -16,9 +17,11 @@
 
 #include <kel_std/basic_string.h>
 #include <kel_std/config.h>
+#include <kel_std/detail/text_hash.h>
 
 #include <cstddef>
 #include <functional>
+#include <type_traits>
 
 namespace kel_std {
 
@@ -84,56 +87,25 @@ public:
     KEL_STD_API int operator()(const string& s) const;
 };
 
-namespace detail {
-
-// A string record that shows characters it does not own to the hashers,
-// which read only length and c_str(): it lends them a text without copying
-// it, and gives the characters back (data null again) before the string's
-// destructor could release them.
-class borrowed_text : public string {
-public:
-    borrowed_text(const char* s, std::size_t n) {
-        if (n == 0)
-            return;
-        // A text longer than any string cannot equal one; its first
-        // max_length characters serve as well as all of them.
-        length = n > max_length ? static_cast<unsigned int>(max_length) : static_cast<unsigned int>(n);
-        capacity = length + 1;
-        data = const_cast<char*>(s); // never written through
-    }
-    borrowed_text(const borrowed_text&) = delete;
-    borrowed_text& operator=(const borrowed_text&) = delete;
-    ~borrowed_text() {
-        length = 0;
-        capacity = 0;
-        data = nullptr;
-    }
-};
-
-// The hash of a text for kel_std::hash and std::hash: hasher 2 with its
-// default modulus (see hash.h for why this one).
-inline std::size_t string_hash_value(const string& s) noexcept {
-    static const kel_string_hasher2 hasher;
-    return static_cast<std::size_t>(hasher(s));
-}
-
-inline std::size_t string_hash_value(const char* s, std::size_t n) noexcept {
-    return string_hash_value(borrowed_text(s, n));
-}
-
-} // namespace detail
-
 } // namespace kel_std
 
 namespace std {
 
 /// The standard hash of the library's string, so that it can be the key of
-/// `std::unordered_map` and `std::unordered_set`: the same value as
-/// `kel_std::hash<kel_std::string>` (hasher 2), equal for equal texts.
+/// `std::unordered_map` and `std::unordered_set`: the library's hash of
+/// text, the same value as `kel_std::hash<kel_std::string>` (see
+/// `kel_std/hash.h`), equal for equal texts.
 template <>
 struct hash<kel_std::string> {
-    /// The hash of `s`'s text (NULs included). Throws: nothing.
-    size_t operator()(const kel_std::string& s) const noexcept { return kel_std::detail::string_hash_value(s); }
+    /// Says that the values need no further mixing: the library's hashed
+    /// containers take them as they are.
+    typedef true_type is_avalanching;
+
+    /// The hash of `s`'s text (NULs included). Complexity: linear in the
+    /// length. Throws: nothing.
+    size_t operator()(const kel_std::string& s) const noexcept {
+        return kel_std::detail::text_hash(s.data, s.length); // null only when the length is 0
+    }
 };
 
 } // namespace std

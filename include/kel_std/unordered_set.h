@@ -24,9 +24,12 @@
 ///   deallocate every node.
 /// - The bucket count is a power of two. Every hash is mixed before its low
 ///   bits choose the bucket, so hashes that are the identity (as
-///   `std::hash<int>` is) or reduced below a modulus spread well. Each node
-///   keeps its mixed hash: lookups compare it before calling the equality,
-///   and rehashing never calls the hash function.
+///   `std::hash<int>` is) or reduced below a modulus spread well; a hasher
+///   whose member type `is_avalanching` has a true `value` (as
+///   `kel_std::hash` of the text types) promises values mixed already, and
+///   they are used as they are. Each node keeps its hash: lookups compare
+///   it before calling the equality, and rehashing never calls the hash
+///   function.
 /// - A container that never held elements has no bucket array:
 ///   `bucket_count()` is 0, and the default and move constructors neither
 ///   allocate nor throw. `bucket(k)` requires a bucket count above 0.

@@ -10,7 +10,8 @@
 //   bucket of a hash is its low bits; the container mixes every hash first
 //   (one 64x64->128 multiplication, folded), so identity hashes such as
 //   std::hash<int> and hashes reduced below a modulus spread over the
-//   buckets like any other.
+//   buckets like any other. Hashers that mix their own values (member
+//   is_avalanching, as kel_std::hash of texts) are taken as they are.
 // - The stored hash is compared before the key: most unequal keys in a
 //   bucket are rejected without calling the equality, and a rehash never
 //   calls the hash function (so it can fail only while allocating, before
@@ -325,6 +326,27 @@ template <class H, class P>
 struct hash_transparent<H, P, typename hash_void<typename H::is_transparent, typename P::is_transparent>::type>
     : std::true_type {};
 
+/// Whether the hasher says that its values are mixed already: its member
+/// `is_avalanching` is a type whose `value` is true (the convention that
+/// Boost.Unordered reads too). Every bit of such a hasher's argument reaches
+/// the low bits of its value, so the table takes the value as it is instead
+/// of mixing it (kel_std::hash of the text types says so). A class derived
+/// from such a hasher that computes other values must say otherwise.
+template <class H, class = void>
+struct hash_is_avalanching : std::false_type {};
+template <class H>
+struct hash_is_avalanching<H, typename hash_void<decltype(H::is_avalanching::value)>::type>
+    : std::integral_constant<bool, H::is_avalanching::value> {};
+
+/// The bucket hash of a hasher's value: the value mixed, or as it is when
+/// the hasher mixes its own values.
+inline std::size_t table_hash(std::size_t h, std::false_type) noexcept {
+    return mix_hash(h);
+}
+inline std::size_t table_hash(std::size_t h, std::true_type) noexcept {
+    return h;
+}
+
 struct hash_table_inspector;
 
 /// The hash table behind all four hashed containers.
@@ -429,7 +451,7 @@ private:
 
     template <class K>
     std::size_t hash_of(const K& k) const {
-        return mix_hash(static_cast<std::size_t>(hash_ref()(k)));
+        return table_hash(static_cast<std::size_t>(hash_ref()(k)), hash_is_avalanching<Hash>());
     }
 
 public:
