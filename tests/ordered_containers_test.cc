@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <iostream>
 #include <memory>
 #include <memory_resource>
@@ -44,6 +45,23 @@ static_assert(std::is_nothrow_move_constructible<kel_std::map<int, int>>::value,
 static_assert(std::is_nothrow_move_constructible<kel_std::multiset<std::string>>::value, "");
 static_assert(noexcept(std::declval<kel_std::set<int>&>().swap(std::declval<kel_std::set<int>&>())), "");
 static_assert(noexcept(std::declval<kel_std::set<int>&>().clear()), "");
+
+// Swaps are noexcept exactly when the comparator's swap is, the comparator's
+// own swap found by argument-dependent lookup included (its copies may
+// throw), with an allocator that propagates on swap or is always equal.
+template <bool Nothrow, class A = kel_std::allocator<std::pair<const int, int>>>
+constexpr bool ordered_swaps_nothrow_iff() {
+    typedef kel_test::swap_only_less<Nothrow> less;
+    typedef typename std::allocator_traits<A>::template rebind_alloc<int> set_alloc;
+    return kel_test::swaps_nothrow_iff<Nothrow, kel_std::set<int, less, set_alloc>,
+                                       kel_std::multiset<int, less, set_alloc>, kel_std::map<int, int, less, A>,
+                                       kel_std::multimap<int, int, less, A>>();
+}
+static_assert(ordered_swaps_nothrow_iff<true>() && ordered_swaps_nothrow_iff<false>(), "propagating allocator");
+static_assert(ordered_swaps_nothrow_iff<true, std::allocator<std::pair<const int, int>>>() &&
+                  ordered_swaps_nothrow_iff<false, std::allocator<std::pair<const int, int>>>(),
+              "allocator always equal");
+
 static_assert(std::is_same<kel_std::set<int>::iterator, kel_std::set<int>::const_iterator>::value,
               "set elements are read only");
 static_assert(std::is_same<std::iterator_traits<kel_std::map<int, int>::iterator>::iterator_category,
@@ -241,13 +259,91 @@ TEST(ordered_faults, constructors_that_fail_release_everything_they_built) {
     EXPECT_GT(failures, 40);
 }
 
-TEST(ordered_faults, the_sentinel_allocation_failing_leaves_an_empty_container_empty) {
-    // The first element's insertion makes two allocations, the node and the
-    // sentinel; either failing leaves the container as it was.
-    int failures = fail_at_every_n(
-        fragile_set(), [](fragile_set& c) { c.insert(fragile(1)); },
-        [](const fragile_set& c) { EXPECT_TRUE(c.empty()); });
-    EXPECT_EQ(failures, 3); // the node, the move of the value into it, the sentinel
+namespace {
+
+typedef test_allocator<std::pair<const int, std::unique_ptr<int>>> unique_alloc;
+
+// Runs `op(c, source, p)` on an empty container `C` with the N-th allocation
+// failing, for N = 1, 2, ... until it succeeds; `source` holds one element.
+// The first element brings the sentinel: if an allocation fails, the
+// container stays empty, and what the element was to come from stays with
+// the caller (the value `p`, or the node, which the node-handle insertions
+// below give back to `source`). Returns the number of failures.
+template <class C, class Op>
+int sentinel_failures(const char* what, Op op) {
+    int failures = 0;
+    for (int n = 1; n < 10; ++n) {
+        SCOPED_TRACE(std::string(what) + ", allocation " + std::to_string(n) + " failing");
+        const long blocks = live_blocks();
+        bool failed = false;
+        {
+            C c(unique_alloc(1)), source(unique_alloc(1));
+            source.emplace(2, std::unique_ptr<int>(new int(2)));
+            std::unique_ptr<int> p(new int(1));
+            faults::arm(n);
+            try {
+                op(c, source, p);
+            } catch (const injected&) {
+                failed = true;
+            }
+            faults::disarm();
+            expect_sound(c);
+            expect_sound(source);
+            if (failed) {
+                EXPECT_TRUE(c.empty());
+                EXPECT_TRUE(p != nullptr && source.size() == 1) << "taken from the caller";
+            }
+        }
+        EXPECT_EQ(live_blocks(), blocks) << "leak";
+        if (!failed)
+            return failures;
+        ++failures;
+    }
+    ADD_FAILURE() << what << " never succeeds";
+    return failures;
+}
+
+// A node-handle insertion that gives the node back to `source` if it fails.
+template <class C, class Insert>
+void insert_handle(C& c, C& source, Insert insert) {
+    typename C::node_type nh = source.extract(source.begin());
+    try {
+        insert(c, std::move(nh));
+    } catch (...) {
+        source.insert(std::move(nh));
+        throw;
+    }
+}
+
+} // namespace
+
+TEST(ordered_faults, the_sentinel_allocation_failing_takes_nothing_from_the_caller) {
+    typedef kel_std::map<int, std::unique_ptr<int>, std::less<int>, unique_alloc> map;
+    typedef kel_std::multimap<int, std::unique_ptr<int>, std::less<int>, unique_alloc> multimap;
+    typedef std::unique_ptr<int> ptr;
+    int failures = sentinel_failures<map>("emplace", [](map& c, map&, ptr& p) { c.emplace(1, std::move(p)); });
+    failures +=
+        sentinel_failures<map>("emplace_hint", [](map& c, map&, ptr& p) { c.emplace_hint(c.end(), 1, std::move(p)); });
+    failures += sentinel_failures<map>("try_emplace", [](map& c, map&, ptr& p) { c.try_emplace(1, std::move(p)); });
+    failures += sentinel_failures<map>("try_emplace(hint)",
+                                       [](map& c, map&, ptr& p) { c.try_emplace(c.end(), 1, std::move(p)); });
+    failures +=
+        sentinel_failures<map>("insert_or_assign", [](map& c, map&, ptr& p) { c.insert_or_assign(1, std::move(p)); });
+    failures += sentinel_failures<multimap>("multimap::emplace",
+                                            [](multimap& c, multimap&, ptr& p) { c.emplace(1, std::move(p)); });
+    failures += sentinel_failures<map>("insert(node)", [](map& c, map& source, ptr&) {
+        insert_handle(c, source, [](map& m, map::node_type&& nh) { m.insert(std::move(nh)); });
+    });
+    failures += sentinel_failures<map>("insert(hint, node)", [](map& c, map& source, ptr&) {
+        insert_handle(c, source, [](map& m, map::node_type&& nh) { m.insert(m.end(), std::move(nh)); });
+    });
+    failures += sentinel_failures<multimap>("multimap::insert(node)", [](multimap& c, multimap& source, ptr&) {
+        insert_handle(c, source, [](multimap& m, multimap::node_type&& nh) { m.insert(std::move(nh)); });
+    });
+    failures += sentinel_failures<map>("merge", [](map& c, map& source, ptr&) { c.merge(source); });
+    failures +=
+        sentinel_failures<multimap>("multimap::merge", [](multimap& c, multimap& source, ptr&) { c.merge(source); });
+    EXPECT_EQ(failures, 17); // the sentinel everywhere, and the node for the six values
 }
 
 // ---- allocation accounting through a memory manager ----
@@ -361,6 +457,11 @@ void check_propagation() {
     {
         set_t a({1, 2, 3}, alloc(1));
         set_t b({4, 5}, alloc(2));
+        set_t same_alloc({9}, alloc(1));
+        same_alloc = a;
+        EXPECT_TRUE(contents(same_alloc) == contents(a));
+        const set_t from_empty(set_t(alloc(5)), alloc(6));
+        EXPECT_TRUE(from_empty.empty());
         const set_t copy(a);
         EXPECT_EQ(copy.get_allocator().id, 101) << "select_on_container_copy_construction";
         const set_t copy_with(a, alloc(7));
@@ -398,6 +499,30 @@ TEST(ordered_allocators, propagation_traits_are_honoured_on_copy_move_and_swap) 
     check_propagation<true, true, true>();
     check_propagation<true, false, true>();
     check_propagation<false, true, false>();
+}
+
+// As many nodes as the allocator admits, and no more than a difference of
+// positions can count.
+template <template <class, class, class> class Set, template <class, class, class, class> class Map>
+void expect_max_sizes() {
+    typedef kel_std::detail::tree_node<int> set_node;
+    typedef kel_std::detail::tree_node<std::pair<const int, int>> map_node;
+    typedef std::pair<const int, int> entry;
+    const std::size_t most = static_cast<std::size_t>(PTRDIFF_MAX);
+    EXPECT_EQ((Set<int, std::less<int>, kel_test::budget_allocator<int, 4096>>().max_size()), 4096 / sizeof(set_node));
+    EXPECT_EQ((Set<int, std::less<int>, kel_test::budget_allocator<int, SIZE_MAX>>().max_size()),
+              most / sizeof(set_node));
+    EXPECT_EQ((Map<int, int, std::less<int>, kel_test::budget_allocator<entry, 4096>>().max_size()),
+              4096 / sizeof(map_node));
+    EXPECT_EQ((Map<int, int, std::less<int>, kel_test::budget_allocator<entry, SIZE_MAX>>().max_size()),
+              most / sizeof(map_node));
+    EXPECT_EQ((Map<int, int, std::less<int>, kel_std::allocator<entry>>().max_size()),
+              std::min<std::size_t>(0xFFFFFFFFu, most) / sizeof(map_node)); // 32 bits: a pointer difference
+}
+
+TEST(ordered_allocators, max_size_is_what_the_allocator_admits) {
+    expect_max_sizes<kel_std::set, kel_std::map>();
+    expect_max_sizes<kel_std::multiset, kel_std::multimap>();
 }
 
 TEST(ordered_allocators, move_assignment_between_unequal_allocators_moves_values_one_by_one) {
@@ -485,11 +610,19 @@ TEST(ordered_values, node_handles_assign_and_swap_as_the_standard_says) {
     EXPECT_TRUE(first.empty());
     swap(first, second);
     EXPECT_EQ(first.get_allocator(), m.get_allocator());
+    auto third = m.extract(3);
+    third.swap(first); // two full handles exchange their nodes
+    EXPECT_EQ(third.key(), 2);
+    EXPECT_EQ(first.key(), 3);
+    first = decltype(first)(); // an empty handle assigned to a full one takes its node away
+    EXPECT_TRUE(first.empty());
 
     auto it = m.insert_or_assign(m.end(), 3, "THREE");
     EXPECT_EQ(it->second, "THREE");
     int four = 4;
     it = m.insert_or_assign(m.begin(), std::move(four), "four");
+    int again = 4;
+    EXPECT_EQ(m.insert_or_assign(m.end(), std::move(again), "4")->second, "4");
     it = m.insert_or_assign(m.begin(), 4, "FOUR");
     EXPECT_EQ(it->second, "FOUR");
     EXPECT_EQ(m.size(), 2u);
@@ -576,19 +709,65 @@ TEST(ordered_values, heterogeneous_lookup_constructs_no_key) {
     EXPECT_EQ(words.count(std::string_view("alpha")), 1u);
 }
 
+// The ordered container type `C` with the comparator and allocator
+// replaced.
+template <class C, class Compare, class A>
+struct with_ordered;
+template <template <class, class, class> class C, class K, class C0, class A0, class Compare, class A>
+struct with_ordered<C<K, C0, A0>, Compare, A> {
+    typedef C<K, Compare, A> type;
+};
+template <template <class, class, class, class> class C, class K, class T, class C0, class A0, class Compare, class A>
+struct with_ordered<C<K, T, C0, A0>, Compare, A> {
+    typedef C<K, T, Compare, A> type;
+};
+
+template <class Expected, class Got>
+void expect_type(const Got&) {
+    static_assert(std::is_same<Expected, Got>::value, "deduced another type");
+}
+
+// Every deduction the standard gives the ordered container `C`, whose type
+// with the default comparator and allocator is `V`: from the iterator range
+// [first, last) or an initializer list of the elements `...`, with a comparator and an
+// allocator as far as each is given, and from a container of the same kind
+// with an allocator.
+#define EXPECT_ORDERED_GUIDES(C, V, first, last, ...)                                                                  \
+    {                                                                                                                  \
+        typedef std::greater<int> G;                                                                                   \
+        typedef std::allocator<V::value_type> A;                                                                       \
+        typedef with_ordered<V, V::key_compare, A>::type VA;                                                           \
+        const A a = A();                                                                                               \
+        expect_type<V>(C(first, last));                                                                                \
+        expect_type<with_ordered<V, G, V::allocator_type>::type>(C(first, last, G()));                                 \
+        expect_type<with_ordered<V, G, A>::type>(C(first, last, G(), a));                                              \
+        expect_type<VA>(C(first, last, a));                                                                            \
+        expect_type<V>(C({__VA_ARGS__}));                                                                              \
+        expect_type<with_ordered<V, G, V::allocator_type>::type>(C({__VA_ARGS__}, G()));                               \
+        expect_type<with_ordered<V, G, A>::type>(C({__VA_ARGS__}, G(), a));                                            \
+        expect_type<VA>(C({__VA_ARGS__}, a));                                                                          \
+        VA c({__VA_ARGS__}, a);                                                                                        \
+        expect_type<VA>(C(c));                                                                                         \
+        expect_type<VA>(C(c, a));                                                                                      \
+        EXPECT_EQ(C(first, last, a), c) << #C;                                                                         \
+        expect_type<VA>(C(std::move(c), a));                                                                           \
+    }
+
 TEST(ordered_values, deduction_guides_give_the_standard_types) {
-    const std::vector<std::pair<int, double>> pairs{{1, 1.5}, {2, 2.5}};
-    kel_std::map m(pairs.begin(), pairs.end());
-    static_assert(std::is_same<decltype(m), kel_std::map<int, double>>::value, "");
-    kel_std::multimap mm{std::pair<std::string, int>{"a", 1}};
-    static_assert(std::is_same<decltype(mm), kel_std::multimap<std::string, int>>::value, "");
-    kel_std::set s{3, 1, 2};
-    static_assert(std::is_same<decltype(s), kel_std::set<int>>::value, "");
-    kel_std::multiset ms(s.begin(), s.end(), std::greater<int>());
-    static_assert(std::is_same<decltype(ms), kel_std::multiset<int, std::greater<int>>>::value, "");
-    kel_std::set copy(s, kel_std::allocator<int>());
-    static_assert(std::is_same<decltype(copy), kel_std::set<int>>::value, "");
-    EXPECT_EQ(*ms.begin(), 3);
+    const std::vector<int> keys{1, 2, 2};
+    typedef kel_std::set<int> set;
+    EXPECT_ORDERED_GUIDES(kel_std::set, set, keys.begin(), keys.end(), 1, 2, 2);
+    typedef kel_std::multiset<int> multiset;
+    EXPECT_ORDERED_GUIDES(kel_std::multiset, multiset, keys.begin(), keys.end(), 1, 2, 2);
+    const std::vector<std::pair<int, double>> pairs{{1, 0.5}, {2, 1.5}, {2, 2.5}};
+    typedef std::pair<int, double> p;
+    typedef kel_std::map<int, double> map;
+    EXPECT_ORDERED_GUIDES(kel_std::map, map, pairs.begin(), pairs.end(), p(1, 0.5), p(2, 1.5), p(2, 2.5));
+    typedef kel_std::multimap<int, double> multimap;
+    EXPECT_ORDERED_GUIDES(kel_std::multimap, multimap, pairs.begin(), pairs.end(), p(1, 0.5), p(2, 1.5), p(2, 2.5));
+    // A list of the maps' own value type deduces the key without its const.
+    expect_type<map>(kel_std::map{std::pair<const int, double>{1, 0.5}});
+    expect_type<multimap>(kel_std::multimap{std::pair<const int, double>{1, 0.5}});
 }
 
 // ---- complexity visible from outside ----

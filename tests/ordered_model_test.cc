@@ -108,6 +108,10 @@ TEST(ordered_model, multimap_of_string_matches_std_multimap) {
     run_kind<kel_test::string_multimap>("multimap<std::string, std::string>", seeds, steps);
 }
 
+TEST(ordered_model, map_takes_the_comparator_along_with_the_elements_as_std_map) {
+    run_kind<kel_test::salted_map>("map<int, int, salted_less>", seeds, steps);
+}
+
 TEST(ordered_model, every_kind_on_pool_manager_and_arena_manager) {
     run_on_managers<kel_test::int_set>("set<int>");
     run_on_managers<kel_test::tagged_multiset>("multiset<tagged>");

@@ -2,17 +2,22 @@
 // built as C++11, C++14 and C++20 with the library's strict warnings (the
 // unit tests are C++17). It checks a few results and exits non-zero on a
 // wrong one; building it is most of the test.
+#include <kel_std/basic_string.h>
 #include <kel_std/map.h>
 #include <kel_std/set.h>
 
 #include <cstdio>
-#if __cplusplus > 201703L
-#include <compare>
-#endif
 #include <functional>
+#include <limits>
+#include <map>
+#include <set>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
+#if __cplusplus > 201703L
+#include <string_view>
+#endif
 
 namespace {
 
@@ -78,7 +83,7 @@ void use_set() {
     expect(s.key_comp()(1, 2) && s.value_comp()(1, 2), "set observers");
     expect(s.max_size() > 1000 && s.size() > 0 && !s.empty(), "set capacity");
     expect(s == s && !(s != s) && !(s < s) && s <= s && !(s > s) && s >= s, "set comparisons");
-#if __cplusplus > 201703L
+#if KEL_STD_THREE_WAY_COMPARISON
     expect(std::compare_three_way()(s, other) < 0 || std::compare_three_way()(s, other) > 0, "three-way comparison");
 #endif
     expect(s.get_allocator() == typename Set::allocator_type(), "set allocator");
@@ -120,6 +125,58 @@ void use_map_common(Map& m) {
     expect(cm.find(0) == cm.end(), "map erase_if");
 }
 
+#if KEL_STD_THREE_WAY_COMPARISON
+// Under C++20 the containers and the string have only == and <=>, as the
+// standard ones: every relational operator is rewritten from <=>, and with
+// elements that are only partially ordered (NaN) each answers as for the
+// standard container of the same kind.
+template <class Std, class Ours>
+void compare_like_std(const Ours& a, const Ours& b, const char* what) {
+    const Std sa(a.begin(), a.end()), sb(b.begin(), b.end());
+    static_assert(std::is_same<decltype(a <=> b), decltype(sa <=> sb)>::value, "the category of <=>");
+    expect((a == b) == (sa == sb) && (a != b) == (sa != sb) && (a < b) == (sa < sb) && (a <= b) == (sa <= sb) &&
+               (a > b) == (sa > sb) && (a >= b) == (sa >= sb) && (a <=> b) == (sa <=> sb),
+           what);
+}
+
+template <class Std, class Ours>
+void compare_both_ways(const Ours& a, const Ours& b, const char* what) {
+    compare_like_std<Std>(a, b, what);
+    compare_like_std<Std>(b, a, what);
+    compare_like_std<Std>(a, a, what);
+}
+
+void compare_as_cxx20_does() {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    // The equivalent NaN elements leave the two unordered, so that a < b is
+    // false, as for the standard containers (not true, as a
+    // lexicographical_compare that passes over them would say).
+    typedef std::pair<const int, double> entry;
+    const entry one(1, nan), two(2, 0.0);
+    compare_both_ways<std::map<int, double>>(kel_std::map<int, double>{one}, kel_std::map<int, double>{one, two},
+                                             "map with NaN");
+    compare_both_ways<std::multimap<int, double>>(kel_std::multimap<int, double>{one},
+                                                  kel_std::multimap<int, double>{one, two}, "multimap with NaN");
+    typedef std::pair<int, double> key;
+    compare_both_ways<std::set<key>>(kel_std::set<key>{key(1, nan)}, kel_std::set<key>{key(1, nan), key(2, 0.0)},
+                                     "set with NaN");
+    compare_both_ways<std::multiset<key>>(kel_std::multiset<key>{key(1, nan)},
+                                          kel_std::multiset<key>{key(1, nan), key(1, nan)}, "multiset with NaN");
+    // The string orders strongly, as std::string does, with every kind of
+    // text it compares with, and so do containers of strings.
+    const kel_std::string abc("abc"), abd("abd");
+    static_assert(std::is_same<decltype(abc <=> abd), std::strong_ordering>::value, "string <=>");
+    expect((abc <=> abd) < 0 && (abd <=> abc) > 0 && (abc <=> "abc") == 0 && ("abd" <=> abc) > 0 &&
+               (abc <=> std::string("ab")) > 0 && (std::string_view("b") <=> abc) > 0,
+           "string <=>");
+    expect(abc != abd && abc < abd && "abc" == abc && abd >= "abd" && std::string("abc") <= abc && abd > "ab",
+           "string comparisons rewritten from <=>");
+    static_assert(std::is_same<decltype(kel_std::set<kel_std::string>() <=> kel_std::set<kel_std::string>()),
+                               std::strong_ordering>::value,
+                  "a set of strings orders strongly");
+}
+#endif
+
 } // namespace
 
 int main() {
@@ -159,6 +216,9 @@ int main() {
     mm.merge(m);
     expect(m.empty() && mm.count(30) == 1, "merge map into multimap");
 
+#if KEL_STD_THREE_WAY_COMPARISON
+    compare_as_cxx20_does();
+#endif
     if (failures != 0)
         return 1;
     std::printf("OK: C++%ld\n", __cplusplus / 100 % 100);

@@ -8,7 +8,9 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <limits>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -195,6 +197,14 @@ int main() {
     exercise_unique_map<kel_std::unordered_map<long, int, kel_std::hash<long>, std::equal_to<long>,
                                                std::allocator<std::pair<const long, int>>>>();
     exercise_multi_map<kel_std::unordered_multimap<int, int>>();
+#if KEL_STD_THREE_WAY_COMPARISON
+    // Under C++20 != is rewritten from ==, as for the standard containers;
+    // with a NaN element neither container equals itself.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const kel_std::unordered_map<int, double> with_nan{{1, nan}};
+    const std::unordered_map<int, double> std_with_nan{{1, nan}};
+    expect(with_nan != with_nan && (with_nan == with_nan) == (std_with_nan == std_with_nan));
+#endif
     kel_std::unordered_map<std::string, std::string> words;
     words["hash"] = "table";
     expect(words.at("hash") == "table" && words.bucket_count() >= 1);

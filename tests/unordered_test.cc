@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -33,11 +34,33 @@
 #include <utility>
 #include <vector>
 
+// Swaps are noexcept exactly when the swaps of the hash and the equality
+// are, their own swaps found by argument-dependent lookup included (their
+// copies may throw), with an allocator that propagates on swap or is always
+// equal.
+template <bool HashNothrow, bool EqualNothrow, class A = kel_std::allocator<std::pair<const int, int>>>
+constexpr bool hashed_swaps_nothrow_iff() {
+    typedef kel_test::swap_only_hash<HashNothrow> h;
+    typedef kel_test::swap_only_equal<EqualNothrow> e;
+    typedef typename std::allocator_traits<A>::template rebind_alloc<int> set_alloc;
+    return kel_test::swaps_nothrow_iff<(HashNothrow && EqualNothrow), kel_std::unordered_set<int, h, e, set_alloc>,
+                                       kel_std::unordered_multiset<int, h, e, set_alloc>,
+                                       kel_std::unordered_map<int, int, h, e, A>,
+                                       kel_std::unordered_multimap<int, int, h, e, A>>();
+}
+static_assert(hashed_swaps_nothrow_iff<true, true>() && hashed_swaps_nothrow_iff<false, true>() &&
+                  hashed_swaps_nothrow_iff<true, false>(),
+              "propagating allocator");
+static_assert(hashed_swaps_nothrow_iff<true, true, std::allocator<std::pair<const int, int>>>() &&
+                  hashed_swaps_nothrow_iff<true, false, std::allocator<std::pair<const int, int>>>(),
+              "allocator always equal");
+
 namespace {
 
 using kel_std::detail::hash_table_inspector;
 using kel_test::narrow_hash;
 using kel_test::sorted;
+using kel_test::tagged_equal;
 
 // KEL_STD_TEST_SCALE (a percentage; default 100, or 25 in debug builds,
 // whose sanitizers and unoptimised code are slower) scales the randomized
@@ -53,6 +76,21 @@ int scaled(int n) {
 }
 
 // ---- the randomized differential run ----
+
+// The hashed container type `C` (ours or a standard one) with the hash,
+// equality and allocator replaced.
+template <class C, class H, class P, class A>
+struct with_hashed;
+template <template <class, class, class, class> class C, class K, class H0, class P0, class A0, class H, class P,
+          class A>
+struct with_hashed<C<K, H0, P0, A0>, H, P, A> {
+    typedef C<K, H, P, A> type;
+};
+template <template <class, class, class, class, class> class C, class K, class T, class H0, class P0, class A0, class H,
+          class P, class A>
+struct with_hashed<C<K, T, H0, P0, A0>, H, P, A> {
+    typedef C<K, T, H, P, A> type;
+};
 
 template <class K>
 K key_from(int i);
@@ -103,9 +141,16 @@ const K& key_of(const std::pair<const K, T>& v) {
 }
 
 // A container under test with a second one (for swap and merge), their
-// models, and the random source. Every step is checked before the next.
-template <class C, class Model>
+// models (`StdModel` with the hash and equality of `C`), and the random
+// source. Every step is checked before the next. The two start with hashers
+// and equalities of their own, which copies, moves and swaps must carry
+// along with the elements, as they do in the models.
+template <class C, class StdModel>
 class differential {
+    typedef typename C::hasher hasher;
+    typedef typename C::key_equal key_equal;
+    typedef typename with_hashed<StdModel, hasher, key_equal, typename StdModel::allocator_type>::type Model;
+
 public:
     typedef typename C::value_type value_type;
     typedef typename C::key_type key_type;
@@ -117,8 +162,9 @@ public:
     // Both containers are built with `alloc`, and so are their copies.
     differential(unsigned seed, unsigned hash_bits, int key_range,
                  const typename C::allocator_type& alloc = typename C::allocator_type())
-        : a_(0, narrow_hash<key_type>(hash_bits), typename C::key_equal(), alloc),
-          b_(7, narrow_hash<key_type>(hash_bits), typename C::key_equal(), alloc), rng_(seed), key_range_(key_range) {}
+        : a_(0, hasher(hash_bits, 0), key_equal(0), alloc), b_(7, hasher(hash_bits, 1), key_equal(1), alloc),
+          ma_(0, hasher(hash_bits, 0), key_equal(0)), mb_(0, hasher(hash_bits, 1), key_equal(1)), hash_bits_(hash_bits),
+          rng_(seed), key_range_(key_range) {}
 
     void run(int steps) {
         for (int step = 0; step < steps; ++step) {
@@ -231,8 +277,12 @@ private:
             // other one.
             typename C::node_type nh = a_.extract(k);
             EXPECT_EQ(nh.empty(), !present);
-            if (nh.empty())
+            if (nh.empty()) {
+                // An empty handle inserts nothing.
+                EXPECT_TRUE(inserted_at(a_.insert(std::move(nh))) == a_.end());
+                EXPECT_TRUE(a_.insert(a_.cbegin(), std::move(nh)) == a_.end());
                 break;
+            }
             const value_type moved = handle_value<value_type>(nh, std::integral_constant<bool, is_map>());
             erase_one(ma_, moved);
             if (rng_() % 2 == 0) {
@@ -265,8 +315,18 @@ private:
                 copy.erase(copy.begin());
                 EXPECT_TRUE(copy != a_);
             }
-            b_ = a_;
-            mb_ = ma_;
+            if (rng_() % 2 == 0) {
+                b_ = a_;
+                mb_ = ma_;
+            } else {
+                // From a container with a hasher and an equality of its own.
+                const int fresh = 2 + static_cast<int>(rng_() % 4);
+                const C other(ma_.begin(), ma_.end(), 0, hasher(hash_bits_, static_cast<std::size_t>(fresh)),
+                              key_equal(fresh), a_.get_allocator());
+                b_ = other;
+                mb_ = Model(ma_.begin(), ma_.end(), 0, hasher(hash_bits_, static_cast<std::size_t>(fresh)),
+                            key_equal(fresh));
+            }
             break;
         }
         case 14:
@@ -275,7 +335,7 @@ private:
             break;
         case 15: {
             // Merge b into a: with unique keys, b keeps what a already has.
-            Model stays;
+            Model stays(0, mb_.hash_function(), mb_.key_eq());
             for (const value_type& x : mb_) {
                 if (unique && ma_.count(key_of(x)) != 0)
                     stays.insert(x);
@@ -315,10 +375,19 @@ private:
             break;
         }
         case 19: {
-            C moved(std::move(b_));
-            EXPECT_TRUE(b_.empty());
-            EXPECT_EQ(b_.bucket_count(), 0u);
+            // Moves exchange a and b.
+            C moved(std::move(a_));
+            EXPECT_TRUE(a_.empty());
+            EXPECT_EQ(a_.bucket_count(), 0u);
+            a_ = std::move(b_);
             b_ = std::move(moved);
+            ma_.swap(mb_);
+            // Each with itself changes nothing.
+            C& same = a_;
+            a_ = std::move(same);
+            a_ = same;
+            a_.swap(same);
+            a_.merge(same);
             break;
         }
         default:
@@ -361,9 +430,16 @@ private:
     }
 
     static typename C::iterator as_iter(typename C::iterator it) { return it; }
+    static typename C::iterator inserted_at(typename C::iterator it) { return it; }
+    template <class R>
+    static typename C::iterator inserted_at(const R& r) {
+        return r.position;
+    }
     static typename C::iterator as_iter(std::pair<typename C::iterator, bool> r) { return r.first; }
 
     void check(const C& c, const Model& m) {
+        ASSERT_EQ(c.hash_function().salt, m.hash_function().salt) << "another hasher";
+        ASSERT_EQ(c.key_eq().id, m.key_eq().id) << "another equality";
         ASSERT_EQ(hash_table_inspector::check(c), "");
         ASSERT_EQ(c.size(), m.size());
         ASSERT_TRUE(sorted(c) == sorted(m)) << "contents differ from the model";
@@ -371,6 +447,7 @@ private:
 
     C a_, b_;
     Model ma_, mb_;
+    unsigned hash_bits_;
     std::mt19937 rng_;
     int key_range_;
 };
@@ -408,13 +485,13 @@ void run_differential(const char* name, unsigned seeds = 3, int percent = 100,
 }
 
 template <class K>
-using kset = kel_std::unordered_set<K, narrow_hash<K>>;
+using kset = kel_std::unordered_set<K, narrow_hash<K>, tagged_equal<K>>;
 template <class K>
-using kmultiset = kel_std::unordered_multiset<K, narrow_hash<K>>;
+using kmultiset = kel_std::unordered_multiset<K, narrow_hash<K>, tagged_equal<K>>;
 template <class K>
-using kmap = kel_std::unordered_map<K, int, narrow_hash<K>>;
+using kmap = kel_std::unordered_map<K, int, narrow_hash<K>, tagged_equal<K>>;
 template <class K>
-using kmultimap = kel_std::unordered_multimap<K, int, narrow_hash<K>>;
+using kmultimap = kel_std::unordered_multimap<K, int, narrow_hash<K>, tagged_equal<K>>;
 
 TEST(unordered_differential, set_against_std) {
     run_differential<kset<int>, std::unordered_set<int>>("set<int>");
@@ -614,6 +691,22 @@ TEST(unordered_guarantees, load_factor_policy) {
     s.rehash(0);
     EXPECT_EQ(s.bucket_count(), 0u);
     EXPECT_EQ(hash_table_inspector::check(s), "");
+    // Nothing asked of a container without buckets; more buckets than memory
+    // can hold fail before anything changes.
+    s.rehash(0);
+    s.reserve(0);
+    EXPECT_EQ(s.bucket_count(), 0u);
+    s.insert(1);
+    EXPECT_THROW(s.rehash(SIZE_MAX), std::bad_alloc);
+    EXPECT_THROW(s.reserve(SIZE_MAX), std::bad_alloc);
+    EXPECT_EQ(s.bucket_count(), 8u);
+    EXPECT_EQ(s.count(1), 1u);
+    // A load factor beyond every count: the buckets never grow.
+    s.max_load_factor(1e30f);
+    for (int i = 0; i < 100; ++i)
+        s.insert(i);
+    EXPECT_EQ(s.bucket_count(), 8u);
+    EXPECT_EQ(hash_table_inspector::check(s), "");
 }
 
 TEST(unordered_guarantees, bucket_interface_covers_every_element_once) {
@@ -748,8 +841,9 @@ template <class C>
 int inject_everywhere(const char* name) {
     int total = 0;
     const channel channels[] = {channel::none, channel::hash, channel::equality, channel::construction};
-    // 64 elements: the next insertion rehashes first; 40: it has room.
-    for (int n : {40, 64})
+    // 64 elements: the next insertion rehashes first; 40: it has room; 0: it
+    // brings the first bucket array.
+    for (int n : {0, 40, 64})
         for (channel c : channels) {
             SCOPED_TRACE(std::string(name) + ", " + std::to_string(n) + " elements, channel " +
                          std::to_string(static_cast<int>(c)));
@@ -758,10 +852,17 @@ int inject_everywhere(const char* name) {
             total += inject<C>(c, n, true, [&](C& box) { box.insert(fault_fixture<C>::make(3)); });
             total += inject<C>(c, n, true, [&](C& box) { box.emplace(fault_fixture<C>::make(1001)); });
             total += inject<C>(c, n, true, [&](C& box) { box.emplace_hint(box.find(old), fault_fixture<C>::make(3)); });
+            // The node stays in its handle when the bucket array cannot grow.
             total += inject<C>(c, n, true, [&](C& box) {
                 C other(box.get_allocator());
                 other.insert(fault_fixture<C>::make(2000));
-                box.insert(other.extract(other.begin()));
+                typename C::node_type nh = other.extract(other.begin());
+                try {
+                    box.insert(std::move(nh));
+                } catch (...) {
+                    EXPECT_FALSE(nh.empty()) << "the node left its handle";
+                    throw;
+                }
             });
             total += inject<C>(c, n, true, [&](C& box) { box.rehash(4096); });
             total += inject<C>(c, n, true, [&](C& box) { box.reserve(5000); });
@@ -838,37 +939,52 @@ TEST(unordered_allocation, one_block_per_element_plus_the_bucket_array) {
     EXPECT_EQ(manager.bad_releases, 0);
 }
 
+// Containers whose hashers and equalities differ (salt and id `n` for the
+// container built with allocator `n`), which assignments, moves and swaps
+// must carry along with the elements, whatever the allocators do.
 template <bool Propagate>
 void check_propagation() {
     typedef kel_test::test_allocator<std::pair<const int, std::string>, Propagate, Propagate, Propagate> alloc;
-    typedef kel_std::unordered_map<int, std::string, kel_std::hash<int>, std::equal_to<int>, alloc> map;
-    map a(alloc(1)), b(alloc(2));
+    typedef kel_std::unordered_map<int, std::string, narrow_hash<int>, tagged_equal<int>, alloc> map;
+    const auto make = [](int n) {
+        return map(0, narrow_hash<int>(64, static_cast<std::size_t>(n)), tagged_equal<int>(n), alloc(n));
+    };
+    map a = make(1), b = make(2);
     for (int i = 0; i < 100; ++i) {
         a.emplace(i, std::to_string(i));
         b.emplace(-i, "b");
     }
     const auto contents = sorted(a);
+    // Holds `a`'s elements and finds them with `a`'s functions.
+    const auto like_a = [&contents](const map& m) {
+        bool found = m.hash_function().salt == 1 && m.key_eq().id == 1 && sorted(m) == contents;
+        for (const auto& v : contents)
+            found = found && m.count(v.first) == 1;
+        return found && hash_table_inspector::check(m).empty();
+    };
     map c(a);
     EXPECT_EQ(c.get_allocator().id, 101); // select_on_container_copy_construction
+    EXPECT_TRUE(like_a(c));
     b = a;
     EXPECT_EQ(b.get_allocator().id, Propagate ? 1 : 2);
-    EXPECT_TRUE(sorted(b) == contents);
-    map d(alloc(3));
+    EXPECT_TRUE(like_a(b));
+    map d = make(3);
     d = std::move(b);
     EXPECT_EQ(d.get_allocator().id, Propagate ? 1 : 3);
-    EXPECT_TRUE(sorted(d) == contents);
-    EXPECT_EQ(hash_table_inspector::check(d), "");
+    EXPECT_TRUE(like_a(d));
     map e(std::move(d), alloc(4)); // unequal: element by element
     EXPECT_EQ(e.get_allocator().id, 4);
-    EXPECT_TRUE(sorted(e) == contents);
+    EXPECT_TRUE(like_a(e));
     if (Propagate) {
-        map f(alloc(5));
+        map f = make(5);
         f.emplace(7, "f");
         auto it = e.find(7);
         e.swap(f);
         EXPECT_EQ(e.get_allocator().id, 5);
         EXPECT_EQ(f.get_allocator().id, 4);
         EXPECT_EQ(&*f.find(7), &*it);
+        EXPECT_TRUE(like_a(f));
+        EXPECT_EQ(e.hash_function().salt, 5u);
     }
 }
 
@@ -882,6 +998,35 @@ void check_propagation_leaks() {
 TEST(unordered_allocation, propagation_on_copy_move_and_swap) {
     check_propagation_leaks<false>();
     check_propagation_leaks<true>();
+}
+
+// As many nodes as the allocator admits (no more than a difference of
+// positions can count), and the largest power of two of buckets whose array
+// it admits, which rehash() then gives.
+template <class Set, std::size_t Bytes>
+void expect_max_sizes() {
+    const Set s;
+    const std::size_t nodes = Bytes / sizeof(kel_std::detail::hash_node<int>);
+    const std::size_t most = static_cast<std::size_t>(PTRDIFF_MAX) / sizeof(kel_std::detail::hash_node<int>);
+    EXPECT_EQ(s.max_size(), nodes < most ? nodes : most);
+    const std::size_t slots = Bytes / sizeof(kel_std::detail::hash_slot);
+    const std::size_t b = s.max_bucket_count();
+    EXPECT_TRUE(b != 0 && (b & (b - 1)) == 0) << b;
+    EXPECT_LE(kel_std::detail::hash_table_slots(b), slots);
+    EXPECT_GT(kel_std::detail::hash_table_slots(2 * b), slots);
+    if (Bytes < 100000) {
+        Set t;
+        t.rehash(b);
+        EXPECT_EQ(t.bucket_count(), b);
+    }
+}
+
+TEST(unordered_allocation, max_size_and_max_bucket_count_are_what_the_allocator_admits) {
+    typedef kel_test::budget_allocator<int, 4096> small;
+    typedef kel_test::budget_allocator<int, SIZE_MAX> large;
+    expect_max_sizes<kel_std::unordered_set<int, kel_std::hash<int>, std::equal_to<int>, small>, 4096>();
+    expect_max_sizes<kel_std::unordered_multiset<int, kel_std::hash<int>, std::equal_to<int>, large>, SIZE_MAX>();
+    expect_max_sizes<kel_std::unordered_set<int>, 0xFFFFFFFFu>();
 }
 
 TEST(unordered_allocation, pmr_monotonic_resource) {
@@ -1029,18 +1174,70 @@ TEST(unordered_interface, at_throws_the_library_error) {
     }
 }
 
-TEST(unordered_interface, deduction_guides) {
-    const std::vector<std::pair<int, std::string>> pairs{{1, "a"}, {2, "b"}};
-    kel_std::unordered_map m(pairs.begin(), pairs.end());
-    static_assert(std::is_same<decltype(m), kel_std::unordered_map<int, std::string>>::value, "map from range");
-    kel_std::unordered_multiset s{3, 1, 3};
-    static_assert(std::is_same<decltype(s), kel_std::unordered_multiset<int>>::value, "multiset from list");
-    kel_std::unordered_set t(s.begin(), s.end(), 8, std::hash<int>(), std::allocator<int>());
-    static_assert(
-        std::is_same<decltype(t),
-                     kel_std::unordered_set<int, std::hash<int>, std::equal_to<int>, std::allocator<int>>>::value,
-        "set from range, hash and allocator");
-    EXPECT_EQ(m.size() + s.size() + t.size(), 7u);
+template <class Expected, class Got>
+void expect_type(const Got&) {
+    static_assert(std::is_same<Expected, Got>::value, "deduced another type");
+}
+
+// Every deduction the standard gives the hashed container `C`, whose type
+// with the default hash, equality and allocator is `V`: from the iterator
+// range [first, last) or an initializer list of the elements `...`, with a bucket count, a
+// hash, an equality and an allocator as far as each is given, and from a
+// container of the same kind with an allocator.
+#define EXPECT_HASHED_GUIDES(C, V, first, last, ...)                                                                   \
+    {                                                                                                                  \
+        typedef std::hash<int> H;                                                                                      \
+        typedef std::equal_to<> P;                                                                                     \
+        typedef std::allocator<V::value_type> A;                                                                       \
+        typedef with_hashed<V, V::hasher, V::key_equal, A>::type VA;                                                   \
+        const A a = A();                                                                                               \
+        expect_type<V>(C(first, last));                                                                                \
+        expect_type<V>(C(first, last, 4));                                                                             \
+        expect_type<with_hashed<V, H, V::key_equal, V::allocator_type>::type>(C(first, last, 4, H()));                 \
+        expect_type<with_hashed<V, H, P, V::allocator_type>::type>(C(first, last, 4, H(), P()));                       \
+        expect_type<with_hashed<V, H, P, A>::type>(C(first, last, 4, H(), P(), a));                                    \
+        expect_type<VA>(C(first, last, 4, a));                                                                         \
+        expect_type<with_hashed<V, H, V::key_equal, A>::type>(C(first, last, 4, H(), a));                              \
+        expect_type<V>(C({__VA_ARGS__}));                                                                              \
+        expect_type<V>(C({__VA_ARGS__}, 4));                                                                           \
+        expect_type<with_hashed<V, H, V::key_equal, V::allocator_type>::type>(C({__VA_ARGS__}, 4, H()));               \
+        expect_type<with_hashed<V, H, P, V::allocator_type>::type>(C({__VA_ARGS__}, 4, H(), P()));                     \
+        expect_type<with_hashed<V, H, P, A>::type>(C({__VA_ARGS__}, 4, H(), P(), a));                                  \
+        expect_type<VA>(C({__VA_ARGS__}, 4, a));                                                                       \
+        expect_type<with_hashed<V, H, V::key_equal, A>::type>(C({__VA_ARGS__}, 4, H(), a));                            \
+        VA c({__VA_ARGS__}, a);                                                                                        \
+        expect_type<VA>(C(c));                                                                                         \
+        expect_type<VA>(C(c, a));                                                                                      \
+        EXPECT_EQ(C(first, last, 4, a), c) << #C;                                                                      \
+        expect_type<VA>(C(std::move(c), a));                                                                           \
+    }
+
+TEST(unordered_interface, deduction_guides_give_the_standard_types) {
+    const std::vector<int> keys{1, 2, 2};
+    typedef kel_std::unordered_set<int> set;
+    EXPECT_HASHED_GUIDES(kel_std::unordered_set, set, keys.begin(), keys.end(), 1, 2, 2);
+    typedef kel_std::unordered_multiset<int> multiset;
+    EXPECT_HASHED_GUIDES(kel_std::unordered_multiset, multiset, keys.begin(), keys.end(), 1, 2, 2);
+    const std::vector<std::pair<int, double>> pairs{{1, 0.5}, {2, 1.5}, {2, 2.5}};
+    typedef std::pair<int, double> p;
+    typedef kel_std::unordered_map<int, double> map;
+    EXPECT_HASHED_GUIDES(kel_std::unordered_map, map, pairs.begin(), pairs.end(), p(1, 0.5), p(2, 1.5), p(2, 2.5));
+    typedef kel_std::unordered_multimap<int, double> multimap;
+    EXPECT_HASHED_GUIDES(kel_std::unordered_multimap, multimap, pairs.begin(), pairs.end(), p(1, 0.5), p(2, 1.5),
+                         p(2, 2.5));
+    // The maps also deduce from a range or a list with an allocator alone.
+    typedef std::allocator<std::pair<const int, double>> alloc;
+    const alloc a;
+    typedef with_hashed<map, kel_std::hash<int>, std::equal_to<int>, alloc>::type map_a;
+    expect_type<map_a>(kel_std::unordered_map(pairs.begin(), pairs.end(), a));
+    expect_type<map_a>(kel_std::unordered_map({p(1, 0.5), p(2, 1.5), p(2, 2.5)}, a));
+    typedef with_hashed<multimap, kel_std::hash<int>, std::equal_to<int>, alloc>::type multimap_a;
+    expect_type<multimap_a>(kel_std::unordered_multimap(pairs.begin(), pairs.end(), a));
+    expect_type<multimap_a>(kel_std::unordered_multimap({p(1, 0.5), p(2, 1.5), p(2, 2.5)}, a));
+    EXPECT_EQ(kel_std::unordered_multimap({p(1, 0.5), p(2, 1.5), p(2, 2.5)}, a).size(), 3u);
+    // A list of the maps' own value type deduces the key without its const.
+    expect_type<map>(kel_std::unordered_map{std::pair<const int, double>{1, 0.5}});
+    expect_type<multimap>(kel_std::unordered_multimap{std::pair<const int, double>{1, 0.5}});
 }
 
 // Identity hashes that say whether their values need mixing.

@@ -5,6 +5,7 @@
 #define KEL_STD_ALLOCATOR_H
 
 #include <kel_std/config.h>
+#include <kel_std/detail/exceptions.h>
 
 #include <cstddef>
 #include <cstring>
@@ -220,11 +221,11 @@ public:
     /// Effects: with a manager, `manager->allocate(1, n * sizeof(T), hint)`;
     /// without one, the global `operator new`. Then every byte is set to zero.
     /// Throws: `std::bad_array_new_length` when `n` is above `max_size()`
-    /// (the byte count would not fit in 32 bits); otherwise whatever the
-    /// manager or `operator new` throws.
+    /// (the byte count would not fit in 32 bits; without exceptions, ends
+    /// the program); otherwise whatever the manager or `operator new` throws.
     T* allocate(std::size_t n, const void* hint = nullptr) const {
         if (n > max_size())
-            throw std::bad_array_new_length();
+            detail::throw_bad_array_new_length();
         return static_cast<T*>(detail::allocate_zeroed(manager, static_cast<unsigned int>(n * sizeof(T)), hint));
     }
 
@@ -276,7 +277,7 @@ bool deallocation_skippable(const Alloc& a) noexcept {
 template <class T>
 bool deallocation_skippable(const allocator<T>& a) noexcept {
 #if defined(__GXX_RTTI) || defined(__cpp_rtti) || defined(_CPPRTTI)
-    return a.manager != nullptr && dynamic_cast<kel_monotonic_memory_manager*>(a.manager) != nullptr;
+    return dynamic_cast<kel_monotonic_memory_manager*>(a.manager) != nullptr; // null stays null
 #else
     static_cast<void>(a);
     return false;

@@ -1655,6 +1655,15 @@ template <class L, class R>
 typename detail::string_comparison<L, R>::type operator==(const L& lhs, const R& rhs) {
     return detail::text_equal(detail::text_of(lhs), detail::text_of(rhs));
 }
+#if KEL_STD_THREE_WAY_COMPARISON
+/// The order of two texts (bytes as unsigned characters; a proper prefix
+/// first), as `std::string`'s `<=>` gives it; the compiler rewrites `!=`,
+/// `<`, `<=`, `>` and `>=` from `==` and this. Operands: as for `==`.
+template <class L, class R, class = typename detail::string_comparison<L, R>::type>
+std::strong_ordering operator<=>(const L& lhs, const R& rhs) {
+    return detail::text_compare(detail::text_of(lhs), detail::text_of(rhs)) <=> 0;
+}
+#else
 /// Whether two texts differ. Operands: as for `==`.
 template <class L, class R>
 typename detail::string_comparison<L, R>::type operator!=(const L& lhs, const R& rhs) {
@@ -1681,6 +1690,7 @@ template <class L, class R>
 typename detail::string_comparison<L, R>::type operator>=(const L& lhs, const R& rhs) {
     return detail::text_compare(detail::text_of(lhs), detail::text_of(rhs)) >= 0;
 }
+#endif
 
 namespace detail {
 

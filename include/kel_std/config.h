@@ -74,6 +74,24 @@
 #define KEL_STD_RETHROW static_cast<void>(0)
 #endif
 
+/// 1 when the containers and the string declare only `==` and `<=>`, as the
+/// standard containers do from C++20 on (the compiler rewrites `!=`, `<`,
+/// `<=`, `>` and `>=` from them, so that elements that are only partially
+/// ordered give the same answers as with the standard containers); 0 when
+/// they declare the six relational operators (before C++20, or where the
+/// compiler or the standard library lacks three-way comparison).
+#if __cplusplus > 201703L && defined(__has_include)
+#if __has_include(<compare>)
+#include <compare>
+#endif
+#endif
+#if __cplusplus > 201703L && defined(__cpp_impl_three_way_comparison) && __cpp_impl_three_way_comparison >= 201907L && \
+    defined(__cpp_lib_three_way_comparison) && __cpp_lib_three_way_comparison >= 201907L
+#define KEL_STD_THREE_WAY_COMPARISON 1
+#else
+#define KEL_STD_THREE_WAY_COMPARISON 0
+#endif
+
 // Defined by the user, not by the library: see the file comment.
 #if defined(KEL_STD_EMBED_GDB_PRINTERS)
 #include <kel_std/detail/gdb_printers.h>

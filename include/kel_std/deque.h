@@ -1390,7 +1390,7 @@ bool operator==(const deque<T, A>& a, const deque<T, A>& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
 }
 
-#if defined(__cpp_lib_three_way_comparison) && __cpp_lib_three_way_comparison >= 201907L
+#if KEL_STD_THREE_WAY_COMPARISON
 /// The lexicographical three-way comparison of the elements (their `<=>`,
 /// or an ordering derived from `<`).
 template <class T, class A>

@@ -73,13 +73,14 @@ public:
     using base::base;
 
     /// A map of the elements of `il`.
-    map(std::initializer_list<value_type> il, const Compare& c = Compare(), const Allocator& a = Allocator())
+    map(std::initializer_list<std::pair<const Key, T>> il, const Compare& c = Compare(),
+        const Allocator& a = Allocator())
         : base(il, c, a) {}
     /// A map of the elements of `il` that uses allocator `a`.
-    map(std::initializer_list<value_type> il, const Allocator& a) : base(il, a) {}
+    map(std::initializer_list<std::pair<const Key, T>> il, const Allocator& a) : base(il, a) {}
 
     /// Replaces the contents with the elements of `il`.
-    map& operator=(std::initializer_list<value_type> il) {
+    map& operator=(std::initializer_list<std::pair<const Key, T>> il) {
         this->assign_list(il);
         return *this;
     }
@@ -99,13 +100,14 @@ public:
     using base::base;
 
     /// A multimap of the elements of `il`.
-    multimap(std::initializer_list<value_type> il, const Compare& c = Compare(), const Allocator& a = Allocator())
+    multimap(std::initializer_list<std::pair<const Key, T>> il, const Compare& c = Compare(),
+             const Allocator& a = Allocator())
         : base(il, c, a) {}
     /// A multimap of the elements of `il` that uses allocator `a`.
-    multimap(std::initializer_list<value_type> il, const Allocator& a) : base(il, a) {}
+    multimap(std::initializer_list<std::pair<const Key, T>> il, const Allocator& a) : base(il, a) {}
 
     /// Replaces the contents with the elements of `il`.
-    multimap& operator=(std::initializer_list<value_type> il) {
+    multimap& operator=(std::initializer_list<std::pair<const Key, T>> il) {
         this->assign_list(il);
         return *this;
     }

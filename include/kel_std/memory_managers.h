@@ -7,7 +7,8 @@
 /// Both take their memory in chunks from an upstream: the global heap by
 /// default, or another `kel_memory_manager`. Every block they hand out is
 /// aligned to `alignment` (at least `alignof(std::max_align_t)`), a request
-/// they accept never yields null (they throw, as the upstream does), and a
+/// they accept never yields null (they throw, as the upstream does, or end
+/// the program in a build without exceptions), and a
 /// zero-byte request returns a distinct block that may not be read or written.
 /// The contents of a fresh block are unspecified: the library's allocators and
 /// strings zero-fill what they receive.
@@ -27,6 +28,7 @@
 #include <kel_std/allocator.h>
 #include <kel_std/config.h>
 #include <kel_std/detail/asan.h>
+#include <kel_std/detail/exceptions.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -64,7 +66,7 @@ inline unsigned char* align_up(void* p, std::size_t alignment) noexcept {
 // a + b, or std::bad_alloc when the sum does not fit in size_t.
 inline std::size_t checked_sum(std::size_t a, std::size_t b) {
     if (a > static_cast<std::size_t>(-1) - b)
-        throw std::bad_alloc();
+        detail::throw_bad_alloc();
     return a + b;
 }
 
@@ -89,7 +91,7 @@ public:
         if (manager_ == nullptr)
             return ::operator new(size);
         if (static_cast<unsigned long long>(size) > 0xFFFFFFFFull)
-            throw std::bad_alloc();
+            detail::throw_bad_alloc();
         return manager_->allocate(1, static_cast<unsigned int>(size), hint);
     }
 

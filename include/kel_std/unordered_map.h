@@ -68,22 +68,30 @@ public:
 
     /// The constructors of `std::unordered_map`: default, with a bucket
     /// count and/or a hash, an equality and an allocator, from an iterator
-    /// range, copy and move (also with an allocator).
+    /// range (also with an allocator alone, as C++23 adds), copy and move
+    /// (also with an allocator).
     using base::base;
 
     /// A map of the elements of `il`, with at least `bucket_count` buckets.
-    unordered_map(std::initializer_list<value_type> il, size_type bucket_count = 0, const Hash& h = Hash(),
-                  const KeyEqual& eq = KeyEqual(), const Allocator& a = Allocator())
+    unordered_map(std::initializer_list<std::pair<const Key, T>> il, std::size_t bucket_count = 0,
+                  const Hash& h = Hash(), const KeyEqual& eq = KeyEqual(), const Allocator& a = Allocator())
         : base(il, bucket_count, h, eq, a) {}
     /// A map of the elements of `il` that uses allocator `a`.
-    unordered_map(std::initializer_list<value_type> il, size_type bucket_count, const Allocator& a)
+    unordered_map(std::initializer_list<std::pair<const Key, T>> il, std::size_t bucket_count, const Allocator& a)
         : base(il, bucket_count, a) {}
     /// A map of the elements of `il` with hash `h` that uses allocator `a`.
-    unordered_map(std::initializer_list<value_type> il, size_type bucket_count, const Hash& h, const Allocator& a)
+    unordered_map(std::initializer_list<std::pair<const Key, T>> il, std::size_t bucket_count, const Hash& h,
+                  const Allocator& a)
         : base(il, bucket_count, h, a) {}
 
+    /// A map of the elements of `il` that uses allocator `a`. Class template
+    /// argument deduction takes no allocator type from this constructor.
+    unordered_map(std::initializer_list<std::pair<const Key, T>> il,
+                  const typename detail::type_identity<Allocator>::type& a)
+        : base(il, a) {}
+
     /// Replaces the contents with the elements of `il`.
-    unordered_map& operator=(std::initializer_list<value_type> il) {
+    unordered_map& operator=(std::initializer_list<std::pair<const Key, T>> il) {
         this->assign_list(il);
         return *this;
     }
@@ -107,19 +115,26 @@ public:
 
     /// A multimap of the elements of `il`, with at least `bucket_count`
     /// buckets.
-    unordered_multimap(std::initializer_list<value_type> il, size_type bucket_count = 0, const Hash& h = Hash(),
-                       const KeyEqual& eq = KeyEqual(), const Allocator& a = Allocator())
+    unordered_multimap(std::initializer_list<std::pair<const Key, T>> il, std::size_t bucket_count = 0,
+                       const Hash& h = Hash(), const KeyEqual& eq = KeyEqual(), const Allocator& a = Allocator())
         : base(il, bucket_count, h, eq, a) {}
     /// A multimap of the elements of `il` that uses allocator `a`.
-    unordered_multimap(std::initializer_list<value_type> il, size_type bucket_count, const Allocator& a)
+    unordered_multimap(std::initializer_list<std::pair<const Key, T>> il, std::size_t bucket_count, const Allocator& a)
         : base(il, bucket_count, a) {}
     /// A multimap of the elements of `il` with hash `h` that uses allocator
     /// `a`.
-    unordered_multimap(std::initializer_list<value_type> il, size_type bucket_count, const Hash& h, const Allocator& a)
+    unordered_multimap(std::initializer_list<std::pair<const Key, T>> il, std::size_t bucket_count, const Hash& h,
+                       const Allocator& a)
         : base(il, bucket_count, h, a) {}
 
+    /// A multimap of the elements of `il` that uses allocator `a`. Class template
+    /// argument deduction takes no allocator type from this constructor.
+    unordered_multimap(std::initializer_list<std::pair<const Key, T>> il,
+                       const typename detail::type_identity<Allocator>::type& a)
+        : base(il, a) {}
+
     /// Replaces the contents with the elements of `il`.
-    unordered_multimap& operator=(std::initializer_list<value_type> il) {
+    unordered_multimap& operator=(std::initializer_list<std::pair<const Key, T>> il) {
         this->assign_list(il);
         return *this;
     }
@@ -164,6 +179,21 @@ unordered_map(std::initializer_list<std::pair<K, T>>, std::size_t, A)
 /// Deduces a map from an initializer list of pairs, a hash and an allocator.
 template <class K, class T, class H, class A, class = detail::hash_require_guide<const K*, H, std::equal_to<int>, A>>
 unordered_map(std::initializer_list<std::pair<K, T>>, std::size_t, H, A) -> unordered_map<K, T, H, std::equal_to<K>, A>;
+/// Deduces a map from an iterator range of pairs and an allocator.
+template <class It, class A, class = detail::hash_require_guide<It, hash<int>, std::equal_to<int>, A>>
+unordered_map(It, It, A) -> unordered_map<detail::iter_key_t<It>, detail::iter_mapped_t<It>,
+                                          hash<detail::iter_key_t<It>>, std::equal_to<detail::iter_key_t<It>>, A>;
+/// Deduces a map from an initializer list of pairs and an allocator.
+template <class K, class T, class A, class = detail::hash_require_guide<const K*, hash<int>, std::equal_to<int>, A>>
+unordered_map(std::initializer_list<std::pair<K, T>>, A) -> unordered_map<K, T, hash<K>, std::equal_to<K>, A>;
+/// Deduces a map from a map and an allocator.
+template <class K, class T, class H, class P, class A>
+unordered_map(const unordered_map<K, T, H, P, A>&, const typename detail::type_identity<A>::type&)
+    -> unordered_map<K, T, H, P, A>;
+/// Deduces a map from a map and an allocator.
+template <class K, class T, class H, class P, class A>
+unordered_map(unordered_map<K, T, H, P, A>&&, const typename detail::type_identity<A>::type&)
+    -> unordered_map<K, T, H, P, A>;
 
 /// Deduces a multimap from an iterator range of pairs.
 template <class It, class H = hash<detail::iter_key_t<It>>, class P = std::equal_to<detail::iter_key_t<It>>,
@@ -194,6 +224,22 @@ unordered_multimap(std::initializer_list<std::pair<K, T>>, std::size_t, A)
 template <class K, class T, class H, class A, class = detail::hash_require_guide<const K*, H, std::equal_to<int>, A>>
 unordered_multimap(std::initializer_list<std::pair<K, T>>, std::size_t, H, A)
     -> unordered_multimap<K, T, H, std::equal_to<K>, A>;
+/// Deduces a multimap from an iterator range of pairs and an allocator.
+template <class It, class A, class = detail::hash_require_guide<It, hash<int>, std::equal_to<int>, A>>
+unordered_multimap(It, It, A)
+    -> unordered_multimap<detail::iter_key_t<It>, detail::iter_mapped_t<It>, hash<detail::iter_key_t<It>>,
+                          std::equal_to<detail::iter_key_t<It>>, A>;
+/// Deduces a multimap from an initializer list of pairs and an allocator.
+template <class K, class T, class A, class = detail::hash_require_guide<const K*, hash<int>, std::equal_to<int>, A>>
+unordered_multimap(std::initializer_list<std::pair<K, T>>, A) -> unordered_multimap<K, T, hash<K>, std::equal_to<K>, A>;
+/// Deduces a multimap from a multimap and an allocator.
+template <class K, class T, class H, class P, class A>
+unordered_multimap(const unordered_multimap<K, T, H, P, A>&, const typename detail::type_identity<A>::type&)
+    -> unordered_multimap<K, T, H, P, A>;
+/// Deduces a multimap from a multimap and an allocator.
+template <class K, class T, class H, class P, class A>
+unordered_multimap(unordered_multimap<K, T, H, P, A>&&, const typename detail::type_identity<A>::type&)
+    -> unordered_multimap<K, T, H, P, A>;
 #endif
 
 } // namespace kel_std

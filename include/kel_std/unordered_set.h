@@ -89,19 +89,25 @@ public:
 
     /// The constructors of `std::unordered_set`: default, with a bucket
     /// count and/or a hash, an equality and an allocator, from an iterator
-    /// range, copy and move (also with an allocator).
+    /// range (also with an allocator alone, as C++23 adds), copy and move
+    /// (also with an allocator).
     using base::base;
 
     /// A set of the keys of `il`, with at least `bucket_count` buckets.
-    unordered_set(std::initializer_list<Key> il, size_type bucket_count = 0, const Hash& h = Hash(),
+    unordered_set(std::initializer_list<Key> il, std::size_t bucket_count = 0, const Hash& h = Hash(),
                   const KeyEqual& eq = KeyEqual(), const Allocator& a = Allocator())
         : base(il, bucket_count, h, eq, a) {}
     /// A set of the keys of `il` that uses allocator `a`.
-    unordered_set(std::initializer_list<Key> il, size_type bucket_count, const Allocator& a)
+    unordered_set(std::initializer_list<Key> il, std::size_t bucket_count, const Allocator& a)
         : base(il, bucket_count, a) {}
     /// A set of the keys of `il` with hash `h` that uses allocator `a`.
-    unordered_set(std::initializer_list<Key> il, size_type bucket_count, const Hash& h, const Allocator& a)
+    unordered_set(std::initializer_list<Key> il, std::size_t bucket_count, const Hash& h, const Allocator& a)
         : base(il, bucket_count, h, a) {}
+
+    /// A set of the keys of `il` that uses allocator `a`. Class template
+    /// argument deduction takes no allocator type from this constructor.
+    unordered_set(std::initializer_list<Key> il, const typename detail::type_identity<Allocator>::type& a)
+        : base(il, a) {}
 
     /// Replaces the contents with the keys of `il`.
     unordered_set& operator=(std::initializer_list<Key> il) {
@@ -124,15 +130,20 @@ public:
     using base::base;
 
     /// A multiset of the keys of `il`, with at least `bucket_count` buckets.
-    unordered_multiset(std::initializer_list<Key> il, size_type bucket_count = 0, const Hash& h = Hash(),
+    unordered_multiset(std::initializer_list<Key> il, std::size_t bucket_count = 0, const Hash& h = Hash(),
                        const KeyEqual& eq = KeyEqual(), const Allocator& a = Allocator())
         : base(il, bucket_count, h, eq, a) {}
     /// A multiset of the keys of `il` that uses allocator `a`.
-    unordered_multiset(std::initializer_list<Key> il, size_type bucket_count, const Allocator& a)
+    unordered_multiset(std::initializer_list<Key> il, std::size_t bucket_count, const Allocator& a)
         : base(il, bucket_count, a) {}
     /// A multiset of the keys of `il` with hash `h` that uses allocator `a`.
-    unordered_multiset(std::initializer_list<Key> il, size_type bucket_count, const Hash& h, const Allocator& a)
+    unordered_multiset(std::initializer_list<Key> il, std::size_t bucket_count, const Hash& h, const Allocator& a)
         : base(il, bucket_count, h, a) {}
+
+    /// A multiset of the keys of `il` that uses allocator `a`. Class template
+    /// argument deduction takes no allocator type from this constructor.
+    unordered_multiset(std::initializer_list<Key> il, const typename detail::type_identity<Allocator>::type& a)
+        : base(il, a) {}
 
     /// Replaces the contents with the keys of `il`.
     unordered_multiset& operator=(std::initializer_list<Key> il) {
@@ -176,6 +187,13 @@ unordered_set(std::initializer_list<T>, std::size_t, A) -> unordered_set<T, hash
 /// Deduces a set from an initializer list, a hash and an allocator.
 template <class T, class H, class A, class = detail::hash_require_guide<const T*, H, std::equal_to<int>, A>>
 unordered_set(std::initializer_list<T>, std::size_t, H, A) -> unordered_set<T, H, std::equal_to<T>, A>;
+/// Deduces a set from a set and an allocator.
+template <class K, class H, class P, class A>
+unordered_set(const unordered_set<K, H, P, A>&, const typename detail::type_identity<A>::type&)
+    -> unordered_set<K, H, P, A>;
+/// Deduces a set from a set and an allocator.
+template <class K, class H, class P, class A>
+unordered_set(unordered_set<K, H, P, A>&&, const typename detail::type_identity<A>::type&) -> unordered_set<K, H, P, A>;
 
 /// Deduces a multiset from an iterator range.
 template <class It, class H = hash<detail::iter_value_t<It>>, class P = std::equal_to<detail::iter_value_t<It>>,
@@ -202,6 +220,14 @@ unordered_multiset(std::initializer_list<T>, std::size_t, A) -> unordered_multis
 /// Deduces a multiset from an initializer list, a hash and an allocator.
 template <class T, class H, class A, class = detail::hash_require_guide<const T*, H, std::equal_to<int>, A>>
 unordered_multiset(std::initializer_list<T>, std::size_t, H, A) -> unordered_multiset<T, H, std::equal_to<T>, A>;
+/// Deduces a multiset from a multiset and an allocator.
+template <class K, class H, class P, class A>
+unordered_multiset(const unordered_multiset<K, H, P, A>&, const typename detail::type_identity<A>::type&)
+    -> unordered_multiset<K, H, P, A>;
+/// Deduces a multiset from a multiset and an allocator.
+template <class K, class H, class P, class A>
+unordered_multiset(unordered_multiset<K, H, P, A>&&, const typename detail::type_identity<A>::type&)
+    -> unordered_multiset<K, H, P, A>;
 #endif
 
 } // namespace kel_std

@@ -92,6 +92,46 @@ struct string_map {
     static int mapped(source& s) { return s.tag(); }
 };
 
+// A comparator whose state decides the order: keys compare with their bits
+// flipped by `salt`. Each container of a run starts with its own salt, so
+// that a container that keeps the wrong comparator after a copy, a move or a
+// swap orders (and finds) its elements differently from the model.
+struct salted_less {
+    unsigned salt;
+    bool operator()(int a, int b) const {
+        return (static_cast<unsigned>(a) ^ salt) < (static_cast<unsigned>(b) ^ salt);
+    }
+};
+struct salted_map {
+    typedef kel_std::map<int, int, salted_less> ours;
+    typedef std::map<int, int, salted_less> model;
+    typedef kel_std::multimap<int, int, salted_less> twin;
+    typedef std::multimap<int, int, salted_less> model_twin;
+    static int key(source& s) { return s.int_key(); }
+    static std::pair<const int, int> value(source& s) { return {s.int_key(), s.tag()}; }
+    static int mapped(source& s) { return s.tag(); }
+    // Container `which` of a run: 0 is a, 1 is b, 2 the twin, more are
+    // fresh ones.
+    static salted_less compare(int which) { return salted_less{static_cast<unsigned>(which) * 0x2Bu}; }
+};
+
+// The comparator container `which` of a run starts with: the kind's own
+// choice, where it makes one, else the default.
+template <class Kind, class = void>
+struct compare_of {
+    template <class C>
+    static C make(int) {
+        return C();
+    }
+};
+template <class Kind>
+struct compare_of<Kind, decltype(static_cast<void>(Kind::compare(0)))> {
+    template <class C>
+    static C make(int which) {
+        return Kind::compare(which);
+    }
+};
+
 // An empty string when `ours` is sound and holds exactly what `model` holds,
 // in the same order both ways; else what differs.
 template <class Ours, class Model>
@@ -143,7 +183,8 @@ public:
     // rebound copy), and so are their copies.
     model_run(source& src, std::function<void(const std::string&)> fail,
               const typename ours::allocator_type& alloc = typename ours::allocator_type())
-        : src_(src), fail_(std::move(fail)), a_(alloc), b_(alloc), c_(typename twin::allocator_type(alloc)) {}
+        : src_(src), fail_(std::move(fail)), a_(compare(0), alloc), b_(compare(1), alloc), ma_(compare(0)),
+          mb_(compare(1)), c_(compare(2), typename twin::allocator_type(alloc)), mc_(compare(2)) {}
 
     // Runs up to `steps` operations, while `more()` allows; returns how
     // many were checked (fewer when a check failed).
@@ -162,6 +203,10 @@ public:
     }
 
 private:
+    static typename ours::key_compare compare(int which) {
+        return compare_of<Kind>::template make<typename ours::key_compare>(which);
+    }
+
     void report(const std::string& what) {
         if (failed_)
             return;
@@ -370,6 +415,11 @@ private:
             mb_ = ma_;
             const ours& self = b_;
             b_ = self;
+            // Copy assignment takes the source's comparator too.
+            const int fresh = 3 + src_.below(4);
+            const ours reordered(ma_.begin(), ma_.end(), compare(fresh), a_.get_allocator());
+            a_ = reordered;
+            ma_ = model(ma_.begin(), ma_.end(), compare(fresh));
             break;
         }
         case 24: {

@@ -1,7 +1,8 @@
 // Allocators and value types for container tests: a stateful allocator with
 // chosen propagation traits that counts its live blocks and can fail on
-// demand, a fancy-pointer allocator, and values and comparators that throw
-// at the N-th operation.
+// demand, a fancy-pointer allocator, values and comparators that throw at
+// the N-th operation, and function objects that only their own swap may not
+// throw from.
 #ifndef KEL_STD_TESTS_TEST_ALLOCATORS_H
 #define KEL_STD_TESTS_TEST_ALLOCATORS_H
 
@@ -190,6 +191,20 @@ public:
     }
 };
 
+// An allocator of std::allocator's memory whose max_size() admits `Bytes`
+// bytes: what the containers' max_size() and max_bucket_count() must follow.
+template <class T, std::size_t Bytes>
+struct budget_allocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        typedef budget_allocator<U, Bytes> other;
+    };
+    budget_allocator() = default;
+    template <class U>
+    budget_allocator(const budget_allocator<U, Bytes>&) noexcept {}
+    std::size_t max_size() const noexcept { return Bytes / sizeof(T); }
+};
+
 // A value whose copies and moves are fault points.
 struct fragile {
     int key;
@@ -297,6 +312,41 @@ struct fragile_less {
     }
     static int key(int k) { return k; }
 };
+
+// Function objects whose copies may throw; `NothrowSwap` says whether their
+// own swap, found by argument-dependent lookup, may not. A container swaps
+// without throwing exactly when the swap of its function objects cannot.
+template <class Self, bool NothrowSwap>
+struct swap_only {
+    swap_only() = default;
+    swap_only(const swap_only&) noexcept(false) {}
+    swap_only& operator=(const swap_only&) noexcept(false) { return *this; }
+    friend void swap(Self&, Self&) noexcept(NothrowSwap) {}
+};
+template <bool NothrowSwap>
+struct swap_only_less : swap_only<swap_only_less<NothrowSwap>, NothrowSwap> {
+    bool operator()(int a, int b) const { return a < b; }
+};
+template <bool NothrowSwap>
+struct swap_only_hash : swap_only<swap_only_hash<NothrowSwap>, NothrowSwap> {
+    std::size_t operator()(int k) const { return static_cast<std::size_t>(k); }
+};
+template <bool NothrowSwap>
+struct swap_only_equal : swap_only<swap_only_equal<NothrowSwap>, NothrowSwap> {
+    bool operator()(int a, int b) const { return a == b; }
+};
+
+// Whether the member and the non-member swap of every container `C` are
+// noexcept exactly when `Nothrow` says.
+template <bool Nothrow, class... C>
+constexpr bool swaps_nothrow_iff() {
+    const bool member[] = {noexcept(std::declval<C&>().swap(std::declval<C&>()))...};
+    const bool free[] = {std::is_nothrow_swappable<C>::value...};
+    for (std::size_t i = 0; i < sizeof...(C); ++i)
+        if (member[i] != Nothrow || free[i] != Nothrow)
+            return false;
+    return true;
+}
 
 } // namespace kel_test
 

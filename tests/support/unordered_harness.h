@@ -17,15 +17,29 @@ namespace kel_test {
 
 // A hash that keeps only `bits` low bits of std::hash (0: every key in one
 // bucket), to force long chains and equal stored hashes of unequal keys.
+// With a `salt`, the kept bits are flipped by it: hashers of different salts
+// give every key different hashes, so that a container that keeps the wrong
+// hasher after a copy, a move or a swap no longer finds its elements.
 template <class Key>
 struct narrow_hash {
     unsigned bits = 64;
+    std::size_t salt = 0;
     narrow_hash() = default;
-    explicit narrow_hash(unsigned b) : bits(b) {}
+    explicit narrow_hash(unsigned b, std::size_t s = 0) : bits(b), salt(s) {}
     std::size_t operator()(const Key& k) const {
         const std::size_t h = std::hash<Key>()(k);
-        return bits >= 64 ? h : h & ((static_cast<std::size_t>(1) << bits) - 1);
+        return (bits >= 64 ? h : h & ((static_cast<std::size_t>(1) << bits) - 1)) ^ salt;
     }
+};
+
+// The equality of keys, with an id that takes no part in its answers: it
+// tells which container's equality a container holds.
+template <class Key>
+struct tagged_equal {
+    int id = 0;
+    tagged_equal() = default;
+    explicit tagged_equal(int i) : id(i) {}
+    bool operator()(const Key& a, const Key& b) const { return a == b; }
 };
 
 // A container's value type with the const taken off a map's key, so that

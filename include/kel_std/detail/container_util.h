@@ -5,9 +5,8 @@
 #ifndef KEL_STD_DETAIL_CONTAINER_UTIL_H
 #define KEL_STD_DETAIL_CONTAINER_UTIL_H
 
-#if __cplusplus > 201703L
-#include <compare>
-#endif
+#include <kel_std/config.h>
+
 #include <cstddef>
 #include <iterator>
 #include <type_traits>
@@ -108,9 +107,10 @@ struct is_allocator {
     static const bool value = decltype(test<A>(nullptr, nullptr))::value;
 };
 
-#if defined(__cpp_lib_three_way_comparison) && __cpp_lib_three_way_comparison >= 201907L
-// Three-way comparison of elements, for the containers' <=>: their own <=>
-// where they have one, else a weak ordering from <.
+#if KEL_STD_THREE_WAY_COMPARISON
+// The standard's synthesized three-way comparison of elements, for the
+// containers' <=>: their own <=> where they have one, else a weak ordering
+// from <.
 struct synth_three_way {
     template <class T>
     constexpr auto operator()(const T& a, const T& b) const {
@@ -127,8 +127,22 @@ struct synth_three_way {
 };
 #endif
 
+// Whether swapping two `T`s can throw, asked of the swap that an unqualified
+// call finds: a `swap` of `T`'s own namespace found by argument-dependent
+// lookup, else std::swap (std::is_nothrow_swappable before C++17). The
+// using-declaration must stand in a namespace of its own, so that no other
+// `swap` of this library hides it.
+namespace swap_lookup {
+using std::swap;
 template <class T>
-void swap_adl(T& a, T& b) noexcept(noexcept(std::swap(a, b))) {
+struct nothrow_swappable {
+    static const bool value = noexcept(swap(std::declval<T&>(), std::declval<T&>()));
+};
+} // namespace swap_lookup
+
+/// Swaps `a` and `b` with the swap that an unqualified call finds.
+template <class T>
+void swap_adl(T& a, T& b) noexcept(swap_lookup::nothrow_swappable<T>::value) {
     using std::swap;
     swap(a, b);
 }

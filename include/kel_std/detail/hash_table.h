@@ -492,6 +492,11 @@ public:
     }
 
     template <class InputIt, class = typename std::enable_if<is_input_iterator<InputIt>::value>::type>
+    hash_table(InputIt first, InputIt last, const Alloc& a) : impl_(Hash(), Pred(), node_allocator(a)) {
+        construct_range(first, last, 0);
+    }
+
+    template <class InputIt, class = typename std::enable_if<is_input_iterator<InputIt>::value>::type>
     hash_table(InputIt first, InputIt last, size_type bucket_count, const Hash& h, const Alloc& a)
         : impl_(h, Pred(), node_allocator(a)) {
         construct_range(first, last, bucket_count);
@@ -506,6 +511,10 @@ public:
     hash_table(std::initializer_list<value_type> il, size_type bucket_count, const Alloc& a)
         : impl_(Hash(), Pred(), node_allocator(a)) {
         construct_range(il.begin(), il.end(), bucket_count);
+    }
+
+    hash_table(std::initializer_list<value_type> il, const Alloc& a) : impl_(Hash(), Pred(), node_allocator(a)) {
+        construct_range(il.begin(), il.end(), 0);
     }
 
     hash_table(std::initializer_list<value_type> il, size_type bucket_count, const Hash& h, const Alloc& a)
@@ -885,8 +894,8 @@ public:
         const size_type for_size = buckets_for(impl_.size);
         if (for_size > want)
             want = for_size;
-        if (want == 0) {
-            if (impl_.table != nullptr && impl_.size == 0)
+        if (want == 0) { // no elements, and no buckets asked for
+            if (impl_.table != nullptr)
                 free_table();
             return;
         }
@@ -1130,7 +1139,7 @@ private:
         hash_slot& head = impl_.buckets[b];
         if (head.head == nullptr) {
             set_bit(b);
-            if (b < impl_.first || impl_.size == 0)
+            if (b < impl_.first) // always so in an empty table, whose first is the bucket count
                 impl_.first = b;
         }
         n->next = head.head;
@@ -1310,12 +1319,13 @@ private:
 
     template <class InputIt>
     void construct_range(InputIt first, InputIt last, size_type bucket_count) {
-        try {
+        KEL_STD_TRY {
             initial_buckets(bucket_count);
             insert(first, last);
-        } catch (...) {
+        }
+        KEL_STD_CATCH_ALL {
             release_all();
-            throw;
+            KEL_STD_RETHROW;
         }
     }
 
@@ -1345,7 +1355,7 @@ private:
         // Buckets are filled in order from the source's first occupied one,
         // which is then ours too whenever we hold an element.
         impl_.first = other.impl_.first;
-        try {
+        KEL_STD_TRY {
             const size_type count = other.impl_.mask + 1;
             for (size_type b = other.impl_.first; b < count; ++b) {
                 hash_link** tail = &impl_.buckets[b].head;
@@ -1361,9 +1371,10 @@ private:
                     ++impl_.size;
                 }
             }
-        } catch (...) {
+        }
+        KEL_STD_CATCH_ALL {
             release_all();
-            throw;
+            KEL_STD_RETHROW;
         }
     }
 };
@@ -1405,10 +1416,14 @@ bool operator==(const hash_table<K, V, KoV, H, P, A, true>& a, const hash_table<
     return true;
 }
 
+#if !KEL_STD_THREE_WAY_COMPARISON
+// (Under C++20 the compiler rewrites != from ==, as for the standard
+// containers.)
 template <class K, class V, class KoV, class H, class P, class A, bool M>
 bool operator!=(const hash_table<K, V, KoV, H, P, A, M>& a, const hash_table<K, V, KoV, H, P, A, M>& b) {
     return !(a == b);
 }
+#endif
 
 } // namespace detail
 

@@ -19,16 +19,18 @@
 namespace kel_std {
 namespace detail {
 
-/// The raw address behind an allocator's pointer (null stays null).
+/// The raw address behind an allocator's pointer.
 template <class T>
 T* to_raw(T* p) noexcept {
     return p;
 }
 
-/// The raw address behind a fancy pointer (null stays null).
+/// The raw address behind a fancy pointer. Requires: not null (the
+/// containers convert only what an allocator returned).
 template <class Pointer>
 typename std::pointer_traits<Pointer>::element_type* to_raw(const Pointer& p) noexcept {
-    return p ? std::addressof(*p) : nullptr;
+    KEL_STD_ASSERT(p);
+    return std::addressof(*p);
 }
 
 /// Node allocation for a container whose allocator is `Alloc` (the
@@ -58,11 +60,12 @@ struct node_alloc {
     template <class... Args>
     static Node* create(allocator_type& a, Args&&... args) {
         Node* n = allocate(a);
-        try {
+        KEL_STD_TRY {
             traits::construct(a, std::addressof(n->value()), std::forward<Args>(args)...);
-        } catch (...) {
+        }
+        KEL_STD_CATCH_ALL {
             deallocate(a, n);
-            throw;
+            KEL_STD_RETHROW;
         }
         return n;
     }

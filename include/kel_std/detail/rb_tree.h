@@ -25,9 +25,6 @@
 #include <kel_std/tree.h>
 
 #include <algorithm>
-#if __cplusplus > 201703L
-#include <compare>
-#endif
 #include <cstddef>
 #include <functional>
 #include <initializer_list>
@@ -108,11 +105,15 @@ inline void tree_step_back(kel_tree_node*& node, kel_tree_node*& nil) noexcept {
     KEL_STD_ASSERT(node != nullptr);
     KEL_STD_ASSERT(!(node->color == kel_tree_node::red && (node->parent == nullptr || node->parent->left == nullptr)) &&
                    "decrementing end() of an empty container");
+    // The header of a tree with elements: the root is its parent and it is
+    // the root's parent (the root is also its own grandparent, but black).
+    const bool from_header = node->color == kel_tree_node::red && node->parent->parent == node;
     kel_tree_node* const from = node;
     node = tree_prev(node, nil);
-    if (is_header(from))
+    if (from_header)
         nil = node->right;
     KEL_STD_ASSERT(!is_header(node) && node != from); // not before begin()
+    static_cast<void>(from);
 }
 
 /// Bidirectional iterator over a tree's values; `Const` makes it read only,
@@ -314,12 +315,13 @@ public:
         if (node_alloc_ref() == other.node_alloc_ref()) {
             steal(other);
         } else if (other.impl_.size != 0) {
-            try {
+            KEL_STD_TRY {
                 new_node_source source(*this);
                 install_clone<true>(other, source);
-            } catch (...) {
+            }
+            KEL_STD_CATCH_ALL {
                 release_all();
-                throw;
+                KEL_STD_RETHROW;
             }
             other.clear();
         }
@@ -416,12 +418,14 @@ public:
 
     template <class... Args>
     single_insert_result emplace(Args&&... args) {
+        ensure_nil(); // before anything is taken from the arguments
         holder h(node_alloc_ref(), node_alloc_type::create(node_alloc_ref(), std::forward<Args>(args)...));
         return insert_holder(h, std::integral_constant<bool, Multi>());
     }
 
     template <class... Args>
     iterator emplace_hint(const_iterator hint, Args&&... args) {
+        ensure_nil();
         holder h(node_alloc_ref(), node_alloc_type::create(node_alloc_ref(), std::forward<Args>(args)...));
         return insert_hint_holder(hint, h);
     }
@@ -735,12 +739,12 @@ protected:
         return pos;
     }
 
-    // Links a node at a free position. The sentinel is made here when the
-    // first element arrives: the only step of an insertion that allocates
-    // after the node exists, so its failure loses nothing but the node, which
-    // the caller's holder frees.
-    kel_tree_node* link(const position& pos, node* n) {
-        ensure_nil();
+    // Links a node at a free position. Requires the sentinel, which every
+    // insertion makes (with the first element) before it builds a node or
+    // takes one from the caller: if that allocation fails, the caller keeps
+    // the value, the node handle or the merge source's nodes.
+    kel_tree_node* link(const position& pos, node* n) noexcept {
+        KEL_STD_ASSERT(impl_.nil != nullptr);
         kel_tree_node& h = impl_.header;
         kel_tree_aux::insert(pos.left, nullptr, pos.parent, n, h.right, h.left, h.parent, &h, impl_.nil);
         ++impl_.size;
@@ -759,6 +763,7 @@ protected:
         const position pos = unique_position(KeyOfValue::get(v));
         if (pos.existing != nullptr)
             return single_insert_result(make_iter(pos.existing), false);
+        ensure_nil();
         holder h(node_alloc_ref(), node_alloc_type::create(node_alloc_ref(), std::forward<V>(v)));
         link(pos, h.get());
         return single_insert_result(make_iter(h.release()), true);
@@ -766,6 +771,7 @@ protected:
 
     template <class V>
     single_insert_result insert_value(V&& v, std::true_type /*multi*/) {
+        ensure_nil();
         holder h(node_alloc_ref(), node_alloc_type::create(node_alloc_ref(), std::forward<V>(v)));
         link(equal_position(KeyOfValue::get(h.get()->value_)), h.get());
         return make_iter(h.release());
@@ -776,6 +782,7 @@ protected:
         const position pos = hint_position(hint, KeyOfValue::get(v));
         if (pos.existing != nullptr)
             return make_iter(pos.existing);
+        ensure_nil();
         holder h(node_alloc_ref(), node_alloc_type::create(node_alloc_ref(), std::forward<V>(v)));
         link(pos, h.get());
         return make_iter(h.release());
@@ -861,6 +868,7 @@ protected:
 
     template <class K, class... Args>
     kel_tree_node* create_and_link(const position& pos, K&& k, Args&&... args) {
+        ensure_nil();
         holder h(node_alloc_ref(), node_alloc_type::create(node_alloc_ref(), std::piecewise_construct,
                                                            std::forward_as_tuple(std::forward<K>(k)),
                                                            std::forward_as_tuple(std::forward<Args>(args)...)));
@@ -1063,11 +1071,12 @@ private:
                 return node_alloc_type::create(tree_.node_alloc_ref(), std::forward<V>(v));
             node* const n = take();
             node_traits::destroy(tree_.node_alloc_ref(), std::addressof(n->value_));
-            try {
+            KEL_STD_TRY {
                 node_traits::construct(tree_.node_alloc_ref(), std::addressof(n->value_), std::forward<V>(v));
-            } catch (...) {
+            }
+            KEL_STD_CATCH_ALL {
                 node_alloc_type::deallocate(tree_.node_alloc_ref(), n);
-                throw;
+                KEL_STD_RETHROW;
             }
             return n;
         }
@@ -1104,7 +1113,7 @@ private:
     template <bool Move, class Source>
     kel_tree_node* clone(kel_tree_node* src, const kel_tree_node* src_nil, kel_tree_node* parent, Source& source) {
         kel_tree_node* const top = clone_one<Move>(src, parent, source);
-        try {
+        KEL_STD_TRY {
             if (src->right != src_nil)
                 top->right = clone<Move>(src->right, src_nil, top, source);
             kel_tree_node* p = top;
@@ -1115,11 +1124,12 @@ private:
                     y->right = clone<Move>(src->right, src_nil, y, source);
                 p = y;
             }
-        } catch (...) {
+        }
+        KEL_STD_CATCH_ALL {
             kel_tree_node* x = top;
             while (x != impl_.nil)
                 destroy_node(as_node(pop_leftmost(x, impl_.nil)));
-            throw;
+            KEL_STD_RETHROW;
         }
         return top;
     }
@@ -1137,22 +1147,24 @@ private:
     void copy_from(const rb_tree& other) {
         if (other.impl_.size == 0)
             return;
-        try {
+        KEL_STD_TRY {
             new_node_source source(*this);
             install_clone<false>(other, source);
-        } catch (...) {
+        }
+        KEL_STD_CATCH_ALL {
             release_all(); // the sentinel
-            throw;
+            KEL_STD_RETHROW;
         }
     }
 
     template <class InputIt>
     void guarded_insert_range(InputIt first, InputIt last) {
-        try {
+        KEL_STD_TRY {
             insert_range(first, last);
-        } catch (...) {
+        }
+        KEL_STD_CATCH_ALL {
             release_all();
-            throw;
+            KEL_STD_RETHROW;
         }
     }
 
@@ -1191,12 +1203,20 @@ const bool rb_tree<K, V, KoV, C, A, M>::is_set;
 
 // The comparison operators of the four containers, found by argument-
 // dependent lookup through their common base: equal sizes and equal
-// elements in order, and lexicographical order of the elements.
+// elements in order, and lexicographical order of the elements. Under C++20
+// only == and <=>, as the standard containers have them.
 
 template <class K, class V, class KoV, class C, class A, bool M>
 bool operator==(const rb_tree<K, V, KoV, C, A, M>& a, const rb_tree<K, V, KoV, C, A, M>& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
 }
+
+#if KEL_STD_THREE_WAY_COMPARISON
+template <class K, class V, class KoV, class C, class A, bool M>
+auto operator<=>(const rb_tree<K, V, KoV, C, A, M>& a, const rb_tree<K, V, KoV, C, A, M>& b) {
+    return std::lexicographical_compare_three_way(a.begin(), a.end(), b.begin(), b.end(), synth_three_way());
+}
+#else
 template <class K, class V, class KoV, class C, class A, bool M>
 bool operator!=(const rb_tree<K, V, KoV, C, A, M>& a, const rb_tree<K, V, KoV, C, A, M>& b) {
     return !(a == b);
@@ -1216,12 +1236,6 @@ bool operator<=(const rb_tree<K, V, KoV, C, A, M>& a, const rb_tree<K, V, KoV, C
 template <class K, class V, class KoV, class C, class A, bool M>
 bool operator>=(const rb_tree<K, V, KoV, C, A, M>& a, const rb_tree<K, V, KoV, C, A, M>& b) {
     return !(a < b);
-}
-
-#if defined(__cpp_lib_three_way_comparison) && __cpp_lib_three_way_comparison >= 201907L
-template <class K, class V, class KoV, class C, class A, bool M>
-auto operator<=>(const rb_tree<K, V, KoV, C, A, M>& a, const rb_tree<K, V, KoV, C, A, M>& b) {
-    return std::lexicographical_compare_three_way(a.begin(), a.end(), b.begin(), b.end(), synth_three_way());
 }
 #endif
 
