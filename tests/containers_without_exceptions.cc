@@ -112,6 +112,23 @@ void exercise_vector(const Alloc& alloc) {
     expect(s.top() == "value 298" && q.top() == 99, "adaptors", "vector");
 }
 
+// The deque: pushes and pops at both ends, insertion and erasure in the
+// middle, copies.
+template <class Alloc>
+void exercise_deque(const Alloc& alloc) {
+    kel_std::deque<kel_std::string, Alloc> d(alloc);
+    for (int i = 0; i < 300; ++i) {
+        d.push_back(text_of(i));
+        d.push_front(text_of(-i));
+    }
+    d.insert(d.begin() + 10, 5, d[3]);
+    d.erase(d.begin(), d.begin() + 10);
+    d.pop_front();
+    d.pop_back();
+    const kel_std::deque<kel_std::string, Alloc> copy(d);
+    expect(copy == d && d.size() == 593 && d[0] == "value -296" && d.at(592) == "value 298", "edit and copy", "deque");
+}
+
 void exercise_string() {
     kel_std::string s("without exceptions");
     s.append(", still a string");
@@ -154,6 +171,19 @@ const scenario scenarios[] = {
          kel_test::heap_watch heap;
          heap.fail_new_at(1);
          v.push_back(1);
+     }},
+    {"deque_at", [] { static_cast<void>(kel_std::deque<int>(2).at(2)); }},
+    {"deque_length",
+     [] {
+         kel_std::deque<int> d;
+         d.resize(d.max_size() + 1);
+     }},
+    {"deque_allocation",
+     [] {
+         kel_std::deque<int> d;
+         kel_test::heap_watch heap;
+         heap.fail_new_at(2); // the map comes first
+         d.push_back(1);
      }},
     {"string_length", [] { kel_std::string().reserve(kel_std::string::max_length + 1u); }},
     {"node_allocation",
@@ -199,6 +229,9 @@ int main(int argc, char** argv) {
     kel_std::pool_manager pool;
     exercise_vector(kel_std::allocator<kel_std::string>(&pool));
     expect(pool.blocks_in_use() == 0, "blocks left in the pool", "vector");
+    exercise_deque(kel_std::allocator<kel_std::string>());
+    exercise_deque(kel_std::allocator<kel_std::string>(&pool));
+    expect(pool.blocks_in_use() == 0, "blocks left in the pool", "deque");
     if (failures != 0)
         return 1;
     std::printf("the containers, the adaptors and the string work without exceptions\n");

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 // ---- The containers' headers ----
+#include <kel_std/deque.h>
 #include <kel_std/forward_list.h>
 #include <kel_std/list.h>
 #include <kel_std/queue.h>
@@ -22,8 +23,11 @@
 #include <sstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 // ---- Explicit instantiations ----
+template class kel_std::deque<int>;
+template class kel_std::deque<std::string>;
 template class kel_std::list<int>;
 template class kel_std::forward_list<int>;
 template class kel_std::vector<int>;
@@ -159,6 +163,27 @@ int main() {
     failures += use_lists();
     failures += vector_checks();
     failures += adaptor_checks();
+    {
+        // deque: the member templates and the non-members.
+        const std::vector<int> seven(3, 7);
+        kel_std::deque<int> d{3, 1, 2};
+        d.emplace_back(4);
+        d.emplace_front(0);
+        d.emplace(d.begin() + 2, 9);
+        d.insert(d.begin() + 1, seven.begin(), seven.end());
+        const kel_std::deque<int> copy(d.begin(), d.end());
+        failures += d.size() != 9 || d[1] != 7 || d.back() != 4 || !(copy == d);
+        failures += kel_std::erase(d, 7) != 3 || kel_std::erase_if(d, [](int x) { return x > 2; }) != 3;
+        failures += d != kel_std::deque<int>{0, 1, 2} || !(d < copy) || copy <= d;
+        d.assign(seven.begin(), seven.end());
+        kel_std::deque<int> e(std::move(d));
+        swap(d, e);
+        failures += d.size() != 3 || !e.empty();
+#if defined(__cpp_deduction_guides) && __cpp_deduction_guides >= 201703L
+        kel_std::deque deduced(seven.begin(), seven.end());
+        failures += deduced.front() != 7;
+#endif
+    }
     if (failures != 0)
         std::printf("%d checks failed\n", failures);
     return failures == 0 ? 0 : 1;

@@ -204,12 +204,18 @@ std::vector<kel_test::fault_row<C>> fault_table() {
     using kel_test::insert_at;
     constexpr bool nodes = kel_test::has_splice<C>::value || kel_test::has_after_ops<C>::value;
     constexpr bool vector = kel_test::has_capacity<C>::value;
+    constexpr bool deque = !nodes && !vector;
     // Where a vector or a deque shifts elements, a throwing element leaves
-    // the container valid only; an allocation failure changes nothing.
-    const guarantee shifting = nodes ? guarantee::strong : guarantee::basic;
+    // the container valid only; an allocation failure changes nothing. A
+    // deque moves its elements back when a new one cannot be built, which
+    // cannot fail if their moves cannot.
+    const guarantee shifting =
+        nodes || (deque && std::is_nothrow_move_constructible<V>::value) ? guarantee::strong : guarantee::basic;
+    // resize builds the new elements before it commits to them, in every
+    // container (a vector's and a deque's are insertions at the end, the
+    // lists build the new nodes before linking any).
+    const guarantee growing = guarantee::strong;
     const guarantee at_front = vector ? guarantee::basic : guarantee::strong;
-    // The lists build the new nodes before linking any.
-    const guarantee grows = vector || nodes ? guarantee::strong : guarantee::basic;
     const auto middle = [](const C& c) { return element_count(c) / 2 - (nodes && !kel_test::has_splice<C>::value); };
     const auto end = [](const C& c) { return element_count(c) - (kel_test::has_after_ops<C>::value ? 1 : 0); };
     const auto begin = [](const C&) { return kel_test::has_after_ops<C>::value ? -1L : 0L; };
@@ -222,9 +228,9 @@ std::vector<kel_test::fault_row<C>> fault_table() {
          },
          nullptr},
         {"assign(n, value)", guarantee::basic, guarantee::basic, [](C& c) { c.assign(9, V(4)); }, nullptr},
-        {"resize(n + 5)", grows, grows,
+        {"resize(n + 5)", growing, growing,
          [](C& c) { c.resize(static_cast<typename C::size_type>(element_count(c) + 5)); }, nullptr},
-        {"resize(n + 5, value)", grows, grows,
+        {"resize(n + 5, value)", growing, growing,
          [](C& c) { c.resize(static_cast<typename C::size_type>(element_count(c) + 5), V(5)); }, nullptr},
         {"insert at the front", at_front, guarantee::strong, [=](C& c) { insert_at(c, begin(c), V(6)); }, nullptr},
         {"insert in the middle", shifting, guarantee::strong, [=](C& c) { insert_at(c, middle(c), V(7)); }, nullptr},
@@ -259,6 +265,20 @@ std::vector<kel_test::fault_row<C>> fault_table() {
                         [](C& c) { c.empty() ? c.push_back(V(19)) : c.push_back(c.front()); }, full});
         rows.push_back(
             {"reserve", guarantee::strong, guarantee::strong, [](C& c) { c.reserve(c.capacity() + 9); }, nullptr});
+    }
+    if constexpr (deque) {
+        // Ranges at either end move nothing: no effect on any failure.
+        const auto range_at = [](C& c, long i) {
+            const V vs[] = {V(22), V(23), V(24)};
+            insert_at(c, i, vs, vs + 3);
+        };
+        rows.push_back({"insert(range) at the front", guarantee::strong, guarantee::strong,
+                        [=](C& c) { range_at(c, 0); }, nullptr});
+        rows.push_back({"insert(range) at the end", guarantee::strong, guarantee::strong,
+                        [=](C& c) { range_at(c, element_count(c)); }, nullptr});
+        // Enough elements for new blocks and a new map.
+        rows.push_back({"insert(n, value) at the front", guarantee::strong, guarantee::strong,
+                        [](C& c) { c.insert(c.begin(), 300, V(25)); }, nullptr});
     }
     if constexpr (kel_test::has_shrink<C>::value) {
         rows.push_back({"shrink_to_fit", guarantee::strong, guarantee::strong, [](C& c) { c.shrink_to_fit(); },

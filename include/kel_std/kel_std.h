@@ -6,6 +6,7 @@
 #include <kel_std/allocator.h>
 #include <kel_std/basic_string.h>
 #include <kel_std/config.h>
+#include <kel_std/deque.h>
 #include <kel_std/errors.h>
 #include <kel_std/forward_list.h>
 #include <kel_std/hash.h>

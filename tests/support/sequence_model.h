@@ -114,7 +114,7 @@ struct family {
 struct vector_family : family<kel_std::vector, std::vector> {
     static constexpr const char* name = "vector";
 };
-struct deque_family : family<std::deque, std::deque> {
+struct deque_family : family<kel_std::deque, std::deque> {
     static constexpr const char* name = "deque";
 };
 struct list_family : family<kel_std::list, std::list> {
@@ -367,6 +367,39 @@ auto insert_at(C& c, long i, Args&&... args) {
         return c.insert_after(position(c, i), std::forward<Args>(args)...);
     else
         return c.insert(position(c, i), std::forward<Args>(args)...);
+}
+// libstdc++'s std::deque, asked to insert nothing in the middle, moves each
+// element before the position onto itself, which empties a std::string: the
+// model is spared such insertions.
+inline bool inserts_nothing() {
+    return false;
+}
+template <class V>
+bool inserts_nothing(const V&) {
+    return false;
+}
+template <class V>
+bool inserts_nothing(std::size_t n, const V&) {
+    return n == 0;
+}
+template <class It>
+bool inserts_nothing(const It& first, const It& last) {
+    // A single-pass range is inserted element by element: not affected.
+    if constexpr (std::is_base_of<std::forward_iterator_tag,
+                                  typename std::iterator_traits<It>::iterator_category>::value)
+        return first == last;
+    else
+        return false;
+}
+template <class V>
+bool inserts_nothing(std::initializer_list<V> il) {
+    return il.size() == 0;
+}
+template <class T, class A, class... Args>
+auto insert_at(std::deque<T, A>& c, long i, Args&&... args) {
+    if (inserts_nothing(args...))
+        return c.begin() + i;
+    return c.insert(position(c, i), std::forward<Args>(args)...);
 }
 template <class C, class... Args>
 auto emplace_at(C& c, long i, Args&&... args) {
