@@ -259,6 +259,9 @@ TEST(adaptors_interface, swap_noexcept_follows_the_container) {
 }
 
 TEST(adaptors_interface, deduction_guides_match_the_standard) {
+    static_assert(std::is_same<kel_std::stack<int>::container_type, kel_std::deque<int>>::value, "");
+    static_assert(std::is_same<kel_std::queue<int>::container_type, kel_std::deque<int>>::value, "");
+    static_assert(std::is_same<kel_std::priority_queue<int>::container_type, kel_std::vector<int>>::value, "");
     const kel_std::vector<int> v{4, 9, 2};
     const std::deque<int> d{1, 2};
     kel_std::stack s(v);

@@ -1395,7 +1395,7 @@ bool operator==(const deque<T, A>& a, const deque<T, A>& b) {
 /// or an ordering derived from `<`).
 template <class T, class A>
 auto operator<=>(const deque<T, A>& a, const deque<T, A>& b) {
-    return std::lexicographical_compare_three_way(a.begin(), a.end(), b.begin(), b.end(), detail::synth_three_way());
+    return detail::lexicographical_three_way(a.begin(), a.end(), b.begin(), b.end());
 }
 #else
 /// Whether two deques differ.

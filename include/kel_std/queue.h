@@ -24,6 +24,7 @@
 #define KEL_STD_QUEUE_H
 
 #include <kel_std/config.h>
+#include <kel_std/deque.h>
 #include <kel_std/detail/adaptor_util.h>
 #include <kel_std/detail/container_util.h>
 #include <kel_std/vector.h>
@@ -38,7 +39,7 @@ namespace kel_std {
 
 /// A first-in first-out queue of `T` on a `Container`; the drop-in
 /// counterpart of `std::queue`.
-template <class T, class Container = detail::adaptor_deque<T>>
+template <class T, class Container = deque<T>>
 class queue {
 public:
     typedef Container container_type;                            ///< The adapted container.

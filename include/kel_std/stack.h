@@ -16,6 +16,7 @@
 #include <kel_std/config.h>
 #include <kel_std/detail/adaptor_util.h>
 
+#include <kel_std/deque.h>
 #include <kel_std/detail/container_util.h>
 
 #include <memory>
@@ -26,7 +27,7 @@ namespace kel_std {
 
 /// A last-in first-out stack of `T` on a `Container`; the drop-in
 /// counterpart of `std::stack`.
-template <class T, class Container = detail::adaptor_deque<T>>
+template <class T, class Container = deque<T>>
 class stack {
 public:
     typedef Container container_type;                            ///< The adapted container.

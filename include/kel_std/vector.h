@@ -950,7 +950,7 @@ bool operator==(const vector<T, A>& a, const vector<T, A>& b) {
 /// or an order from `<`).
 template <class T, class A>
 auto operator<=>(const vector<T, A>& a, const vector<T, A>& b) {
-    return std::lexicographical_compare_three_way(a.begin(), a.end(), b.begin(), b.end(), detail::synth_three_way());
+    return detail::lexicographical_three_way(a.begin(), a.end(), b.begin(), b.end());
 }
 #else
 /// Whether two vectors differ.

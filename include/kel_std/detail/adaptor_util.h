@@ -2,19 +2,12 @@
 #ifndef KEL_STD_DETAIL_ADAPTOR_UTIL_H
 #define KEL_STD_DETAIL_ADAPTOR_UTIL_H
 
-// TODO(lead), when kel_std/deque.h is on main: include it here instead of
-// <deque>, and make adaptor_deque below kel_std::deque<T>.
-#include <deque>
 #include <memory>
 #include <type_traits>
 #include <utility>
 
 namespace kel_std {
 namespace detail {
-
-// The default container of stack and queue.
-template <class T>
-using adaptor_deque = std::deque<T>;
 
 // Whether two `T`s can be swapped by the swap that an unqualified call
 // finds (std::is_swappable, which C++11 and C++14 lack): the non-member swap

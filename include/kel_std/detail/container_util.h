@@ -107,25 +107,6 @@ struct is_allocator {
     static const bool value = decltype(test<A>(nullptr, nullptr))::value;
 };
 
-#if KEL_STD_THREE_WAY_COMPARISON
-// Three-way comparison of elements, for the containers' <=>: their own <=>
-// where they have one, else a weak ordering from <.
-struct synth_three_way {
-    template <class T>
-    constexpr auto operator()(const T& a, const T& b) const {
-        if constexpr (std::three_way_comparable<T>) {
-            return std::compare_three_way()(a, b);
-        } else {
-            if (a < b)
-                return std::weak_ordering::less;
-            if (b < a)
-                return std::weak_ordering::greater;
-            return std::weak_ordering::equivalent;
-        }
-    }
-};
-#endif
-
 // Whether swapping two `T`s can throw, asked of the swap that an unqualified
 // call finds: a `swap` of `T`'s own namespace found by argument-dependent
 // lookup, else std::swap (std::is_nothrow_swappable before C++17). The
