@@ -6,9 +6,8 @@
 // fault-injection table (tests/support/fault_driver.h).
 //
 // The containers under test are named once, by the families in
-// tests/support/sequence_model.h: switching a family's `ours` from its std::
-// stand-in to the kel_std container switches every test here (and the fuzz
-// target). Rows of the fault-injection table are added to fault_table below.
+// tests/support/sequence_model.h, which the fuzz target shares. Rows of the
+// fault-injection table are added to fault_table below.
 #include "support/counting_heap.h"
 #include "support/fault_driver.h"
 #include "support/recording_manager.h"
@@ -169,9 +168,7 @@ TYPED_TEST(sequence, works_with_fancy_pointers_and_std_pmr) {
     typedef TypeParam F;
     typedef kel_test::fancy_allocator<kel_test::tracked<false>> fancy;
     typedef kind<F, kel_test::tracked_element, fancy> fancy_kind;
-    // libstdc++'s deque, list and forward_list do not take fancy pointers.
-    if constexpr (!fancy_kind::std_stand_in || kel_test::has_capacity<typename fancy_kind::ours>::value)
-        run_kind<fancy_kind>(name_of<F, kel_test::tracked_element>("fancy_allocator"), 2, steps);
+    run_kind<fancy_kind>(name_of<F, kel_test::tracked_element>("fancy_allocator"), 2, steps);
     std::pmr::monotonic_buffer_resource monotonic;
     std::pmr::unsynchronized_pool_resource pool;
     typedef std::pmr::polymorphic_allocator<std::string> pmr;
@@ -290,11 +287,8 @@ std::vector<kel_test::fault_row<C>> fault_table() {
             kel_test::faults::tick();
             return a.key < b.key;
         };
-        // libstdc++'s forward_list::sort loses nodes when a comparison
-        // throws (they are then freed twice): the stand-in skips the row.
-        if constexpr (!kel_test::is_std_sequence<C>::value || kel_test::has_splice<C>::value)
-            rows.push_back({"sort with a throwing comparison", guarantee::same_elements, guarantee::allocates_nothing,
-                            [=](C& c) { c.sort(less); }, nullptr});
+        rows.push_back({"sort with a throwing comparison", guarantee::same_elements, guarantee::allocates_nothing,
+                        [=](C& c) { c.sort(less); }, nullptr});
         rows.push_back({"merge with a throwing comparison", guarantee::basic, guarantee::basic,
                         [=](C& c) {
                             // The second half of c, moved into other.

@@ -10,29 +10,21 @@
 // How a container plugs in:
 //
 // - The container. The families below (vector_family ...) name the
-//   container under test and its model; switching one from its std::
-//   stand-in to kel_std is its one line, e.g.
-//     struct vector_family : family<kel_std::vector, std::vector> {...};
-//   (the kel_std headers are included below once they exist). Every test
-//   program (tests/sequence_test.cc, one per container) and the fuzz target
-//   follow.
+//   container under test and its model; every test program
+//   (tests/sequence_test.cc, one per container) and the fuzz target take a
+//   family.
 // - Kinds. A Kind is a struct with `typedef ... ours;` (the container under
 //   test), `typedef ... model;` (the std:: container of the same kind),
-//   `static value_type value(source&)` (a fresh element) and `static const
-//   bool std_stand_in` (ours is a std:: container: it then gets copies where
-//   the standard forbids aliasing, and its at() throws std::out_of_range).
+//   `static value_type value(source&)` (a fresh element).
 //   sequence_kind<Family, Element[, Allocator]> makes one; the elements are
 //   int_element, string_element (std::string on the heap),
 //   kel_string_element, tagged_element (sorted by key, the tag shows
 //   stability), move_only_element (copies are skipped at compile time) and
 //   tracked_element (live instances counted, misuse seen).
 // - Verifiers. After every step the run calls structure_fault(c): an empty
-//   string when c is sound, else what is wrong. For kel_std::<name> that is
-//   kel_std::detail::<name>_inspector::check(c) from
-//   <kel_std/detail/<name>_check.h>, a struct befriended by the container,
-//   used below as soon as the header exists (forward_list's may instead be
-//   an overload of list_inspector::check in list_check.h). Without one a
-//   deque, list or forward_list does not compile here; a vector needs none.
+//   string when c is sound, else what is wrong; for kel_std::<name> that is
+//   the inspector of <kel_std/detail/<name>_check.h>, a struct befriended by
+//   the container (list_check.h serves both lists).
 // - Aliasing. Ours must handle what users may do with its own elements:
 //   `v.insert(p, v[i])`, `v.push_back(v.back())` and `v.emplace_back(v[0])`
 //   across a reallocation, `insert(p, n, v[i])`, `resize(n, v[i])`,
@@ -54,27 +46,13 @@
 #include <kel_std/errors.h>
 #include <kel_std/string_io.h>
 
-#if __has_include(<kel_std/vector.h>)
-#include <kel_std/vector.h>
-#endif
-#if __has_include(<kel_std/deque.h>)
 #include <kel_std/deque.h>
-#endif
-#if __has_include(<kel_std/list.h>)
-#include <kel_std/list.h>
-#endif
-#if __has_include(<kel_std/forward_list.h>)
-#include <kel_std/forward_list.h>
-#endif
-#if __has_include(<kel_std/detail/vector_check.h>)
-#include <kel_std/detail/vector_check.h>
-#endif
-#if __has_include(<kel_std/detail/deque_check.h>)
 #include <kel_std/detail/deque_check.h>
-#endif
-#if __has_include(<kel_std/detail/list_check.h>)
 #include <kel_std/detail/list_check.h>
-#endif
+#include <kel_std/detail/vector_check.h>
+#include <kel_std/forward_list.h>
+#include <kel_std/list.h>
+#include <kel_std/vector.h>
 
 #include <algorithm>
 #include <deque>
@@ -90,12 +68,6 @@
 #include <type_traits>
 #include <utility>
 #include <vector>
-#if __cplusplus > 201703L && defined(__cpp_impl_three_way_comparison) && defined(__cpp_lib_three_way_comparison)
-#include <compare>
-#define KEL_TEST_THREE_WAY 1
-#else
-#define KEL_TEST_THREE_WAY 0
-#endif
 
 namespace kel_test {
 
@@ -108,9 +80,7 @@ struct family {
     template <class T, class A>
     using model = Model<T, A>;
 };
-// One family per container: the container under test (a std:: stand-in
-// until the kel_std container exists) and the model. Switching a container
-// to kel_std is its one line here.
+// One family per container: the container under test and its model.
 struct vector_family : family<kel_std::vector, std::vector> {
     static constexpr const char* name = "vector";
 };
@@ -124,56 +94,24 @@ struct forward_list_family : family<kel_std::forward_list, std::forward_list> {
     static constexpr const char* name = "forward_list";
 };
 
-// Whether `C` is one of the standard sequence containers.
-template <class C>
-struct is_std_sequence : std::false_type {};
-template <class T, class A>
-struct is_std_sequence<std::vector<T, A>> : std::true_type {};
-template <class T, class A>
-struct is_std_sequence<std::deque<T, A>> : std::true_type {};
-template <class T, class A>
-struct is_std_sequence<std::list<T, A>> : std::true_type {};
-template <class T, class A>
-struct is_std_sequence<std::forward_list<T, A>> : std::true_type {};
-
 // ---- Structure verifiers ----
 
-// The standard containers are taken as sound.
-template <class C>
-typename std::enable_if<is_std_sequence<C>::value, std::string>::type structure_fault(const C&) {
-    return std::string();
-}
-#if __has_include(<kel_std/detail/vector_check.h>)
 template <class T, class A>
 std::string structure_fault(const kel_std::vector<T, A>& c) {
     return kel_std::detail::vector_inspector::check(c);
 }
-#elif __has_include(<kel_std/vector.h>)
-// Without a verifier of its own a vector gets the generic checks only
-// (size, capacity, contiguity, both walks).
-template <class T, class A>
-std::string structure_fault(const kel_std::vector<T, A>&) {
-    return std::string();
-}
-#endif
-#if __has_include(<kel_std/detail/deque_check.h>)
 template <class T, class A>
 std::string structure_fault(const kel_std::deque<T, A>& c) {
     return kel_std::detail::deque_inspector::check(c);
 }
-#endif
-#if __has_include(<kel_std/detail/list_check.h>)
 template <class T, class A>
 std::string structure_fault(const kel_std::list<T, A>& c) {
     return kel_std::detail::list_inspector::check(c);
 }
-#endif
-#if __has_include(<kel_std/detail/list_check.h>)
 template <class T, class A>
 std::string structure_fault(const kel_std::forward_list<T, A>& c) {
     return kel_std::detail::list_inspector::check(c);
 }
-#endif
 
 // ---- Elements ----
 
@@ -282,7 +220,6 @@ struct sequence_kind {
     typedef typename Family::template ours<value_type, Alloc> ours;
     typedef typename Family::template model<value_type, malloc_allocator<value_type>> model;
     static value_type value(source& s) { return Element::make(s); }
-    static const bool std_stand_in = is_std_sequence<ours>::value;
 };
 
 // ---- What a container has ----
@@ -651,7 +588,7 @@ private:
     // standard forbids it (aliasing ranges, assign(n, v[i])).
     template <class C>
     bool may_alias(const C& c) const {
-        return !Kind::std_stand_in && static_cast<const void*>(&c) == static_cast<const void*>(&a_);
+        return static_cast<const void*>(&c) == static_cast<const void*>(&a_);
     }
     // `it` of `c` as a distance from begin().
     template <class C, class It>
@@ -1001,9 +938,6 @@ private:
             f();
         } catch (const kel_std::out_of_range&) {
             return;
-        } catch (const std::out_of_range&) {
-            if (Kind::std_stand_in)
-                return;
         }
         report("at() out of range did not throw out_of_range");
     }
@@ -1080,7 +1014,7 @@ private:
 
     // assign(n, x), assign(first, last) of every kind and of the
     // container's own elements, assign(il), operator=(il). The standard
-    // forbids own elements for the first two: a stand-in gets copies.
+    // forbids own elements for the first two; ours takes them.
     void assign(int form, const value_type& x, long k) {
         const auto count = static_cast<size_type>(src_.below(8));
         const auto r = any_range(a_);
@@ -1208,7 +1142,7 @@ private:
         expect_eq(a_ >= b_, ma_ >= mb_, ">=");
         const ours& same = a_;
         expect(a_ == same && !(a_ < same) && a_ <= same, "a container does not equal itself");
-#if KEL_TEST_THREE_WAY
+#if KEL_STD_THREE_WAY_COMPARISON
         const auto o = a_ <= > b_;
         const auto m = ma_ <= > mb_;
         expect(std::is_lt(o) == std::is_lt(m) && std::is_eq(o) == std::is_eq(m) && std::is_gt(o) == std::is_gt(m),
@@ -1217,18 +1151,14 @@ private:
     }
 
     // The non-member erase and erase_if, with the counts they return; on the
-    // model, and on a std:: stand-in before C++20, by hand.
+    // model by hand.
     void erase_if_and_erase() {
         const int m = 2 + src_.below(4), r = src_.below(m);
         const value_type v = a_.empty() ? Kind::value(src_) : duplicate(*position(a_, any_element(a_)));
         const bool by_value = src_.below(2) == 0;
         const auto doomed = [&](const value_type& x) { return by_value ? x == v : key_of(x) % m == r; };
         op_ = by_value ? "erase(c, value)" : "erase_if(c, predicate)";
-        long erased;
-        if constexpr (Kind::std_stand_in)
-            erased = remove_by_hand(a_, doomed);
-        else
-            erased = static_cast<long>(by_value ? erase(a_, v) : erase_if(a_, doomed));
+        const auto erased = static_cast<long>(by_value ? erase(a_, v) : erase_if(a_, doomed));
         expect_eq(erased, remove_by_hand(ma_, doomed), "count");
     }
 
