@@ -1,5 +1,6 @@
-# GDB pretty printers for kel_std: the string, the ordered and the hashed
-# containers, their iterators and node handles.
+# GDB pretty printers for kel_std: the string, the ordered, hashed and
+# sequence containers, the container adaptors, the iterators and node
+# handles.
 #
 # Loading: gdb runs this file by itself when it loads libkel_std.so.1 (the
 # build tree and the install rules put a copy where gdb's auto-load looks),
@@ -14,7 +15,9 @@
 # not hang gdb: walks are bounded by the container's size (and, for trees,
 # the height a red-black tree of that size can have), a node seen twice ends
 # the walk, and the first unreadable or impossible link ends the output with
-# a marker such as <corrupted: a cycle after 3 elements>.
+# a marker such as <corrupted: a cycle after 3 elements>. A container whose
+# size cannot be told (a vector whose end is before its begin, a deque whose
+# ends lie outside its block map) prints as a marker alone.
 #
 # include/kel_std/detail/gdb_printers.h holds a copy of this file for
 # embedding: after a change, regenerate it with
@@ -53,17 +56,21 @@ def kel_std_template_name(val):
     return gdb.types.get_basic_type(val.type).tag.split('<', 1)[0]
 
 
+def kel_std_object_at(address, value_type):
+    # The object of value_type at address, read at once: gdb gives up the
+    # whole print command when a value it shows turns out unreadable, while
+    # an error raised here becomes a marker.
+    value = gdb.Value(address).cast(value_type.pointer()).dereference()
+    value.fetch_lazy()
+    return value
+
+
 def kel_std_value_at(node_address, link_type, value_type):
     # The value of a node that starts with a link record of link_type and
     # holds the value right after it, as the node templates lay them out.
-    # Read at once: gdb gives up the whole print command when a value it
-    # shows turns out unreadable, while an error raised here becomes a
-    # marker.
     align = value_type.alignof
     offset = (link_type.sizeof + align - 1) // align * align
-    value = gdb.Value(node_address + offset).cast(value_type.pointer()).dereference()
-    value.fetch_lazy()
-    return value
+    return kel_std_object_at(node_address + offset, value_type)
 
 
 def kel_std_element_at(node_address, link_type, value_type, count):
@@ -72,6 +79,25 @@ def kel_std_element_at(node_address, link_type, value_type, count):
         return kel_std_value_at(node_address, link_type, value_type)
     except gdb.MemoryError:
         raise KelStdCorruption('an unreadable element at 0x%x after %s' % (node_address, kel_std_elements(count)))
+
+
+def kel_std_next_of(address, link_type, count):
+    # The next link of the node at address, whose links are a link_type
+    # record with a member next, for a walk that has shown count elements.
+    node = gdb.Value(address).cast(link_type.pointer()).dereference()
+    try:
+        return int(node['next'])
+    except gdb.MemoryError:
+        raise KelStdCorruption('an unreadable node at 0x%x after %s' % (address, kel_std_elements(count)))
+
+
+def kel_std_slot_at(address, value_type, count):
+    # An element of an array (a vector's buffer, a deque's block), for a walk
+    # that has shown count elements.
+    try:
+        return kel_std_object_at(address, value_type)
+    except gdb.MemoryError:
+        raise KelStdCorruption('an unreadable element at 0x%x after %s' % (address, kel_std_elements(count)))
 
 
 def kel_std_is_pair(value):
@@ -98,7 +124,9 @@ class KelStdContainerPrinter:
     # '<name> with N elements', then the elements in the order of values():
     # {1, 2, 3} for the sets, {[1] = 'one', [2] = 'two'} for the maps. A
     # container with damage shows the elements before it and a marker. A
-    # subclass gives size() and values(), which may raise KelStdCorruption.
+    # subclass gives size() and values(), which may raise KelStdCorruption;
+    # when size() does (the record itself makes no sense), the container
+    # prints as '<corrupted name: what>' alone.
 
     def __init__(self, val):
         self.val = val
@@ -106,12 +134,24 @@ class KelStdContainerPrinter:
         self.is_map = self.name.endswith('map')
 
     def to_string(self):
-        return '%s with %s' % (self.name, kel_std_elements(self.size()))
+        try:
+            return '%s with %s' % (self.name, kel_std_elements(self.size()))
+        except KelStdCorruption as damage:
+            return '<corrupted %s: %s>' % (self.name, damage)
 
     def display_hint(self):
         return 'map' if self.is_map else 'array'
 
+    def check(self):
+        # Raises KelStdCorruption when the record itself is damaged, so that
+        # no element can be shown.
+        self.size()
+
     def children(self):
+        try:
+            self.check()
+        except KelStdCorruption:
+            return
         index = 0
         try:
             for value in self.values():
@@ -379,13 +419,6 @@ class KelStdHashWalk:
         words = gdb.Value(raw.tobytes(), self.link_type.pointer().array(n - 1))
         return [int(words[i]) for i in range(n)]
 
-    def next_of(self, address):
-        node = gdb.Value(address).cast(self.link_type.pointer()).dereference()
-        try:
-            return int(node['next'])
-        except gdb.MemoryError:
-            raise KelStdCorruption('an unreadable node at 0x%x after %s' % (address, kel_std_elements(self.count)))
-
     def __iter__(self):
         if self.size == 0:
             return
@@ -402,7 +435,7 @@ class KelStdHashWalk:
                     seen.add(x)
                     yield x
                     self.count += 1
-                    x = self.next_of(x)
+                    x = kel_std_next_of(x, self.link_type, self.count)
         if self.count != self.size:
             raise KelStdCorruption('the table ends after %d of %s' % (self.count, kel_std_elements(self.size)))
 
@@ -423,6 +456,263 @@ class KelStdHashPrinter(KelStdContainerPrinter):
 
 class KelStdHashIteratorPrinter(KelStdIteratorPrinter):
     # Iterators over a whole table or over one bucket: the end is a null node.
+
+    def position(self):
+        node = self.val['node_']
+        if int(node) == 0:
+            return 'end'
+        value_type = gdb.types.get_basic_type(self.val.type).template_argument(0)
+        return kel_std_value_at(int(node), node.dereference().type, value_type)
+
+
+# ---- sequence containers ----
+
+class KelStdVectorPrinter(KelStdContainerPrinter):
+    # vector: the elements from first to last; the buffer's capacity ends at
+    # limit. All three are null without a buffer.
+
+    def __init__(self, val):
+        KelStdContainerPrinter.__init__(self, val)
+        impl = val['impl_']
+        self.first, self.last, self.limit = (int(impl[m]) for m in ('first', 'last', 'limit'))
+        self.value_type = impl['first'].type.strip_typedefs().target()
+
+    def size(self):
+        width = self.value_type.sizeof
+        if self.first == 0 and (self.last != 0 or self.limit != 0):
+            raise KelStdCorruption('no buffer, end 0x%x, capacity end 0x%x' % (self.last, self.limit))
+        if self.last < self.first:
+            raise KelStdCorruption('end %d bytes before begin' % (self.first - self.last))
+        if (self.last - self.first) % width != 0:
+            raise KelStdCorruption('%d bytes of %d-byte elements' % (self.last - self.first, width))
+        n = (self.last - self.first) // width
+        if self.limit < self.last:
+            raise KelStdCorruption('%s, capacity %d' % (kel_std_elements(n), (self.limit - self.first) // width))
+        return n
+
+    def values(self):
+        width = self.value_type.sizeof
+        for i in range(self.size()):
+            yield kel_std_slot_at(self.first + i * width, self.value_type, i)
+
+
+class KelStdDequePrinter(KelStdContainerPrinter):
+    # deque: the map (an array of map_size block pointers) lists the blocks
+    # in order, the iterators start and finish give the first element and
+    # the slot past the last. A deque that holds no map has null members
+    # throughout.
+
+    def __init__(self, val):
+        KelStdContainerPrinter.__init__(self, val)
+        state = val['impl_']
+        self.map = int(state['map'])
+        self.map_size = int(state['map_size'])
+        self.start = [int(state['start'][m]) for m in ('cur_', 'first_', 'last_', 'node_')]
+        self.finish = [int(state['finish'][m]) for m in ('cur_', 'first_', 'last_', 'node_')]
+        self.block_pointer = state['map'].type.strip_typedefs().target()
+        self.value_type = self.block_pointer.target()
+        # Elements per block, as deque_block_size computes it: as many as
+        # fit in 4096 bytes, rounded down to a power of two, and at least 16.
+        width = self.value_type.sizeof
+        self.block = 16 if width > 4096 // 16 else 1 << ((4096 // width).bit_length() - 1)
+
+    def offset(self, position, name):
+        # The place of an iterator counted in elements from the start of the
+        # map's first block.
+        cur, first, last, node = position
+        width = self.value_type.sizeof
+        slot = (node - self.map) // self.block_pointer.sizeof
+        if node < self.map or (node - self.map) % self.block_pointer.sizeof != 0 or slot >= self.map_size:
+            raise KelStdCorruption('%s outside the block map' % name)
+        if last - first != self.block * width or cur < first or cur >= last or (cur - first) % width != 0:
+            raise KelStdCorruption('%s outside its block' % name)
+        return slot * self.block + (cur - first) // width
+
+    def size(self):
+        if self.map == 0:
+            if any(self.start) or any(self.finish) or self.map_size != 0:
+                raise KelStdCorruption('no block map')
+            return 0
+        start = self.offset(self.start, 'start')
+        n = self.offset(self.finish, 'finish') - start
+        if n < 0:
+            raise KelStdCorruption('finish before start')
+        return n
+
+    def values(self):
+        n = self.size()
+        if n == 0:
+            return
+        width = self.value_type.sizeof
+        slot, index = divmod(self.offset(self.start, 'start'), self.block)
+        count = 0
+        while count < n:
+            entry = self.map + slot * self.block_pointer.sizeof
+            try:
+                block = int(kel_std_object_at(entry, self.block_pointer))
+            except gdb.MemoryError:
+                raise KelStdCorruption('an unreadable block map at 0x%x after %s' % (entry, kel_std_elements(count)))
+            if block == 0:
+                raise KelStdCorruption('a null block after %s' % kel_std_elements(count))
+            for i in range(index, min(self.block, index + n - count)):
+                yield kel_std_slot_at(block + i * width, self.value_type, count)
+                count += 1
+            slot, index = slot + 1, 0
+
+
+class KelStdChainWalk:
+    # The element nodes of a list or a forward_list in order, as addresses,
+    # from first along the next links up to stop (a list's sentinel, null
+    # for a forward_list); raises KelStdCorruption at the first sign of
+    # damage. size is the count a list keeps (None for a forward_list, which
+    # keeps none); limit, if given, ends the walk quietly after that many
+    # nodes.
+
+    def __init__(self, first, stop, link_type, size=None, limit=None):
+        self.first = first
+        self.stop = stop
+        self.link_type = link_type
+        self.size = size
+        self.limit = limit
+        self.count = 0
+
+    def __iter__(self):
+        seen = set()
+        x = self.first
+        while x != self.stop and self.count != self.limit:
+            if x == 0:
+                raise KelStdCorruption('a null link after %s' % kel_std_elements(self.count))
+            if x in seen:
+                raise KelStdCorruption('a cycle after %s' % kel_std_elements(self.count))
+            if self.count == self.size:
+                raise KelStdCorruption('more than %s' % kel_std_elements(self.size))
+            seen.add(x)
+            # The link is read before the element is shown, so that a wild
+            # link reports the node it leads to.
+            after = kel_std_next_of(x, self.link_type, self.count)
+            yield x
+            self.count += 1
+            x = after
+        if self.size is not None and self.count != self.size:
+            raise KelStdCorruption('the list ends after %d of %s' % (self.count, kel_std_elements(self.size)))
+
+
+class KelStdListPrinter(KelStdContainerPrinter):
+    # list: the sentinel, a link within the object, leads to the first node
+    # and is the last node's successor; the list keeps its size.
+
+    def size(self):
+        return int(self.val['impl_']['size'])
+
+    def values(self):
+        sentinel = self.val['impl_']['sentinel']
+        link_type = sentinel.type.strip_typedefs()
+        value_type = gdb.types.get_basic_type(self.val.type).template_argument(0)
+        walk = KelStdChainWalk(int(sentinel['next']), int(sentinel.address), link_type, size=self.size())
+        for address in walk:
+            yield kel_std_element_at(address, link_type, value_type, walk.count)
+
+
+class KelStdForwardListPrinter(KelStdContainerPrinter):
+    # forward_list: a chain of nodes from the head link, ended by a null
+    # link. It keeps no size: the summary counts the nodes, up to
+    # count_limit of them (reading a long list node by node takes gdb a
+    # while), and says 'corrupted' when the chain is damaged; the elements
+    # then show where.
+
+    count_limit = 100000
+
+    def walk(self, limit=None):
+        head = self.val['impl_']['head']
+        return KelStdChainWalk(int(head['next']), 0, head.type.strip_typedefs(), limit=limit)
+
+    def to_string(self):
+        walk = self.walk(self.count_limit + 1)
+        try:
+            for _ in walk:
+                pass
+        except KelStdCorruption:
+            return 'corrupted %s' % self.name
+        if walk.count > self.count_limit:
+            return '%s with more than %s' % (self.name, kel_std_elements(self.count_limit))
+        return '%s with %s' % (self.name, kel_std_elements(walk.count))
+
+    def check(self):
+        pass
+
+    def values(self):
+        walk = self.walk()
+        value_type = gdb.types.get_basic_type(self.val.type).template_argument(0)
+        for address in walk:
+            yield kel_std_element_at(address, walk.link_type, value_type, walk.count)
+
+
+class KelStdAdaptorPrinter:
+    # stack, queue, priority_queue: the adapted container, as its own printer
+    # shows it (a priority_queue's in heap order, the top first).
+
+    def __init__(self, val):
+        self.name = kel_std_template_name(val)
+        self.container = val['c']
+        self.visualizer = gdb.default_visualizer(self.container)
+
+    def to_string(self):
+        if self.visualizer is None:
+            return '%s wrapping: %s' % (self.name, self.container.format_string())
+        return '%s wrapping: %s' % (self.name, self.visualizer.to_string())
+
+    def display_hint(self):
+        if hasattr(self.visualizer, 'display_hint'):
+            return self.visualizer.display_hint()
+        return None
+
+    def children(self):
+        if hasattr(self.visualizer, 'children'):
+            return self.visualizer.children()
+        return iter(())
+
+
+class KelStdVectorIteratorPrinter(KelStdIteratorPrinter):
+    # The element, or 'null'. A past-the-end iterator cannot be told from
+    # the iterator alone: it shows what lies past the last element.
+
+    def position(self):
+        pointer = self.val['p_']
+        if int(pointer) == 0:
+            return 'null'
+        return kel_std_object_at(int(pointer), pointer.type.strip_typedefs().target())
+
+
+class KelStdDequeIteratorPrinter(KelStdIteratorPrinter):
+    # The element, or 'null' (default-constructed, or of a deque that holds
+    # no block). As for vectors, the end shows the slot past the last
+    # element.
+
+    def position(self):
+        cur = self.val['cur_']
+        if int(cur) == 0:
+            return 'null'
+        return kel_std_object_at(int(cur), cur.type.strip_typedefs().target())
+
+
+class KelStdListIteratorPrinter(KelStdIteratorPrinter):
+    # The element, 'end' (the sentinel: the link whose successor has no back
+    # link) or 'null'.
+
+    def position(self):
+        node = self.val['node_']
+        if int(node) == 0:
+            return 'null'
+        if int(node['next']['prev']) == 0:
+            return 'end'
+        value_type = gdb.types.get_basic_type(self.val.type).template_argument(0)
+        return kel_std_value_at(int(node), node.dereference().type, value_type)
+
+
+class KelStdForwardListIteratorPrinter(KelStdIteratorPrinter):
+    # The element, or 'end' (a null node, which is also what a
+    # default-constructed iterator holds). before_begin() cannot be told
+    # from an element: it shows what follows the list's head link.
 
     def position(self):
         node = self.val['node_']
@@ -469,13 +759,26 @@ class KelStdNodeHandlePrinter:
 def kel_std_build_printers():
     printers = gdb.printing.RegexpCollectionPrettyPrinter('kel_std')
     printers.add_printer('string', '^kel_std::basic_string<char,', KelStdStringPrinter)
-    printers.add_printer('string-iterator', '^kel_std::detail::contiguous_iterator<', KelStdContiguousIteratorPrinter)
+    printers.add_printer('string-iterator',
+                         '^kel_std::detail::contiguous_iterator<(const )?char( const)?, kel_std::basic_string<',
+                         KelStdContiguousIteratorPrinter)
     printers.add_printer('set', '^kel_std::(multi)?set<', KelStdTreePrinter)
     printers.add_printer('map', '^kel_std::(multi)?map<', KelStdTreePrinter)
     printers.add_printer('tree-iterator', '^kel_std::detail::tree_(const_)?iterator<', KelStdTreeIteratorPrinter)
     printers.add_printer('unordered', '^kel_std::unordered_(multi)?(set|map)<', KelStdHashPrinter)
     printers.add_printer('hash-iterator', '^kel_std::detail::hash_(local_)?iterator<', KelStdHashIteratorPrinter)
     printers.add_printer('node-handle', '^kel_std::detail::(set|map)_node_handle<', KelStdNodeHandlePrinter)
+    printers.add_printer('vector', '^kel_std::vector<', KelStdVectorPrinter)
+    printers.add_printer('vector-iterator', '^kel_std::detail::contiguous_iterator<.*, kel_std::vector<',
+                         KelStdVectorIteratorPrinter)
+    printers.add_printer('deque', '^kel_std::deque<', KelStdDequePrinter)
+    printers.add_printer('deque-iterator', '^kel_std::detail::deque_iterator<', KelStdDequeIteratorPrinter)
+    printers.add_printer('list', '^kel_std::list<', KelStdListPrinter)
+    printers.add_printer('list-iterator', '^kel_std::detail::list_iterator<', KelStdListIteratorPrinter)
+    printers.add_printer('forward-list', '^kel_std::forward_list<', KelStdForwardListPrinter)
+    printers.add_printer('forward-list-iterator', '^kel_std::detail::fwd_iterator<',
+                         KelStdForwardListIteratorPrinter)
+    printers.add_printer('adaptor', '^kel_std::(stack|queue|priority_queue)<', KelStdAdaptorPrinter)
     return printers
 
 

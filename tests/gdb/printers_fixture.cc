@@ -1,16 +1,24 @@
 // The program that tests/check_gdb_printers.sh runs under gdb: strings,
-// containers of every kind (empty, small and large), iterators and node
-// handles, all in global variables so that gdb finds them in optimised
-// builds too. It stops in kel_std_gdb_fixture_ready(), where gdb prints them
-// and damages a few on purpose (the process is killed afterwards, so nothing
-// runs over the damage). Run on its own, it builds everything and exits.
+// containers and adaptors of every kind (empty, small and large), iterators
+// and node handles, all in global variables so that gdb finds them in
+// optimised builds too. It stops in kel_std_gdb_fixture_ready(), where gdb
+// prints them and damages a few on purpose (the process is killed
+// afterwards, so nothing runs over the damage). Run on its own, it builds
+// everything and exits.
 #include <kel_std/basic_string.h>
+#include <kel_std/deque.h>
+#include <kel_std/forward_list.h>
+#include <kel_std/list.h>
 #include <kel_std/map.h>
+#include <kel_std/queue.h>
 #include <kel_std/set.h>
+#include <kel_std/stack.h>
 #include <kel_std/unordered_map.h>
 #include <kel_std/unordered_set.h>
+#include <kel_std/vector.h>
 
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <utility>
 
@@ -69,6 +77,30 @@ int_text_umap::const_iterator umap_const_found;
 int_text_umap::local_iterator umap_bucket_of_two, umap_bucket_end;
 int_text_umap::node_type umap_node;
 
+// ---- sequence containers and adaptors ----
+kel_std::vector<int> empty_vector, small_vector, large_vector;
+kel_std::vector<kel_std::string> text_vector;
+kel_std::vector<kel_std::vector<int>> nested_vector;
+kel_std::vector<int>::iterator vector_at, null_vector_iterator;
+kel_std::vector<int>::const_iterator vector_const_begin;
+kel_std::vector<kel_std::vector<int>>::iterator nested_vector_at;
+kel_std::deque<int> empty_deque, cleared_deque, small_deque, large_deque;
+kel_std::deque<wide> wide_deque;
+kel_std::deque<int>::iterator deque_at, null_deque_iterator;
+kel_std::deque<int>::const_iterator deque_const_begin;
+kel_std::list<int> empty_list, small_list;
+kel_std::list<kel_std::string> text_list;
+kel_std::list<int>::iterator list_at, list_end, empty_list_end, null_list_iterator;
+kel_std::list<kel_std::string>::const_iterator text_list_at;
+kel_std::forward_list<int> empty_flist, small_flist;
+kel_std::forward_list<int>::iterator flist_at, flist_end;
+kel_std::forward_list<int>::const_iterator flist_const_begin;
+kel_std::stack<int> empty_stack, small_stack;
+kel_std::stack<int, kel_std::vector<int>> vector_stack;
+kel_std::queue<int> small_queue;
+kel_std::queue<int, kel_std::list<int>> list_queue;
+kel_std::priority_queue<int> small_pqueue;
+
 // ---- damaged by the test ----
 kel_std::unordered_set<int> cycle_uset, short_uset;
 kel_std::unordered_set<int>::iterator cycle_uset_at;
@@ -76,6 +108,12 @@ kel_std::set<int> cycle_set, ring_set, wild_set, short_set;
 kel_std::set<int>::iterator cycle_from, cycle_to, ring_last, ring_first, wild_at;
 int_text_map loop_map;
 int_text_map::iterator loop_at;
+kel_std::vector<int> broken_vector;
+kel_std::deque<int> broken_deque;
+kel_std::list<int> cycle_list, short_list;
+kel_std::list<int>::iterator cycle_list_from, cycle_list_to, short_list_last;
+kel_std::forward_list<int> cycle_flist;
+kel_std::forward_list<int>::iterator cycle_flist_from, cycle_flist_to;
 
 extern "C" __attribute__((noinline)) void kel_std_gdb_fixture_ready() {
     // The memory clobber keeps the stores above the call in place.
@@ -170,6 +208,62 @@ int main() {
             x = x->left;
         loop_at.node_ = x;
     }
+
+    small_vector = {1, 2, 3};
+    for (int i = 0; i < 1000; ++i)
+        large_vector.push_back(i);
+    text_vector = {"one", "two"};
+    nested_vector = {{1}, {}, {2, 3}};
+    vector_at = small_vector.begin() + 1;
+    vector_const_begin = small_vector.cbegin();
+    nested_vector_at = nested_vector.end() - 1;
+
+    cleared_deque = {1, 2};
+    cleared_deque.clear(); // empty, but with a map and a block
+    // Pushed at both ends, so that the elements span two blocks.
+    for (int i = 3; i < 6; ++i)
+        small_deque.push_back(i);
+    for (int i = 2; i >= 0; --i)
+        small_deque.push_front(i);
+    for (int i = 0; i < 3000; ++i)
+        large_deque.push_back(i);
+    for (int i = 0; i < 70; ++i) // 64 to a block
+        wide_deque.push_back(wide{i});
+    deque_at = small_deque.begin() + 3;
+    deque_const_begin = small_deque.cbegin();
+
+    small_list = {1, 2, 3};
+    text_list = {"one", "two"};
+    list_at = std::next(small_list.begin());
+    list_end = small_list.end();
+    empty_list_end = empty_list.end();
+    text_list_at = text_list.cbegin();
+    small_flist = {1, 2, 3};
+    flist_at = std::next(small_flist.begin(), 2);
+    flist_end = small_flist.end();
+    flist_const_begin = small_flist.cbegin();
+
+    for (int i = 1; i < 4; ++i) {
+        small_stack.push(i);
+        vector_stack.push(i);
+        small_queue.push(i);
+        list_queue.push(i);
+        small_pqueue.push(i);
+    }
+
+    broken_vector = {0, 1, 2};
+    for (int i = 3; i < 6; ++i)
+        broken_deque.push_back(i);
+    for (int i = 2; i >= 0; --i)
+        broken_deque.push_front(i);
+    cycle_list = {0, 1, 2, 3, 4};
+    cycle_list_from = std::next(cycle_list.begin(), 2);
+    cycle_list_to = cycle_list.begin();
+    short_list = {0, 1, 2, 3, 4};
+    short_list_last = std::prev(short_list.end());
+    cycle_flist = {0, 1, 2, 3, 4};
+    cycle_flist_from = std::next(cycle_flist.begin(), 2);
+    cycle_flist_to = cycle_flist.begin();
 
     kel_std_gdb_fixture_ready();
     return 0;
