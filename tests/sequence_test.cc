@@ -10,6 +10,7 @@
 // fault-injection table are added to fault_table below.
 #include "support/counting_heap.h"
 #include "support/fault_driver.h"
+#include "support/platform.h"
 #include "support/recording_manager.h"
 #include "support/sequence_model.h"
 #include "support/test_allocators.h"
@@ -21,7 +22,6 @@
 
 #include <functional>
 #include <iostream>
-#include <memory_resource>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -169,11 +169,13 @@ TYPED_TEST(sequence, works_with_fancy_pointers_and_std_pmr) {
     typedef kel_test::fancy_allocator<kel_test::tracked<false>> fancy;
     typedef kind<F, kel_test::tracked_element, fancy> fancy_kind;
     run_kind<fancy_kind>(name_of<F, kel_test::tracked_element>("fancy_allocator"), 2, steps);
+#if KEL_TEST_HAVE_PMR
     std::pmr::monotonic_buffer_resource monotonic;
     std::pmr::unsynchronized_pool_resource pool;
     typedef std::pmr::polymorphic_allocator<std::string> pmr;
     run_kind<kind<F, kel_test::string_element, pmr>>(name_of<F, kel_test::string_element>("std::pmr"), 2, steps,
                                                      pmr(&monotonic), pmr(&pool));
+#endif
 }
 
 // ---- fault injection ----
