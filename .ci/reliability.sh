@@ -76,13 +76,22 @@ step "coverage of the container and string headers (gcov, gcovr)"
 # container takes, and the gdb printers' fixture programs, which run only
 # under gdb and are killed before they write their counts (their
 # instantiations would all count as never run).
+# The sequence containers are measured on their own: their branch coverage
+# is still short of the others' (most of what never runs is the cleanup
+# edge of a call that may throw, which the fault-injection rows reach for
+# some operations only), and one threshold for both would let either slip.
+sequence_headers='include/kel_std/(vector|deque|list|forward_list|stack|queue|detail/uninitialized|detail/node_chain|detail/adaptor_util)\.h'
 header_coverage() {
     $gcovr_run --filter 'include/kel_std/[a-z_]+\.h' --filter 'include/kel_std/detail/[a-z_]+\.h' \
         --exclude 'include/kel_std/detail/[a-z_]+_check\.h' --exclude-directories '.*gdb_printers_fixture.*' \
         "$@" build-cov
 }
 header_coverage
-header_coverage --branches --print-summary --fail-under-line 97 --fail-under-branch 93.5
+echo "associative containers, string, allocators:"
+header_coverage --exclude "$sequence_headers" --branches --print-summary --fail-under-line 97 --fail-under-branch 93.5
+echo "sequence containers and adaptors:"
+$gcovr_run --filter "$sequence_headers" --exclude-directories '.*gdb_printers_fixture.*' \
+    --branches --print-summary --fail-under-line 97 --fail-under-branch 82.5 build-cov
 
 step "valgrind memcheck: the whole test suite"
 cmake -S . -B build-valgrind -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
