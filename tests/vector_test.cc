@@ -244,9 +244,9 @@ TEST(vector_sizes, max_size_and_growth_in_32_bit_arithmetic) {
     const size32 diff_max = 0x7FFFFFFFu; // PTRDIFF_MAX with a 32-bit size_t
     const size32 alloc_max = 0xFFFFFFFFu;
     // kel_std::allocator<char> allows 4294967295; ptrdiff_t limits to 2^31 - 1.
-    EXPECT_EQ(kel_std::detail::vector_max_size<size32>(alloc_max, diff_max, 1), 0x7FFFFFFFu);
-    EXPECT_EQ(kel_std::detail::vector_max_size<size32>(alloc_max / 4, diff_max, 4), 0x1FFFFFFFu);
-    EXPECT_EQ(kel_std::detail::vector_max_size<size32>(1000u, diff_max, 4), 1000u);
+    EXPECT_EQ(kel_std::detail::max_count<size32>(alloc_max, diff_max, 1), 0x7FFFFFFFu);
+    EXPECT_EQ(kel_std::detail::max_count<size32>(alloc_max / 4, diff_max, 4), 0x1FFFFFFFu);
+    EXPECT_EQ(kel_std::detail::max_count<size32>(1000u, diff_max, 4), 1000u);
     struct {
         size32 size, n, expected;
     } const growth[] = {

@@ -554,9 +554,7 @@ public:
     /// The largest number of elements a deque may hold: no more than the
     /// allocator's `max_size()` and than `PTRDIFF_MAX / sizeof(T)`.
     size_type max_size() const noexcept {
-        const size_type by_type = static_cast<size_type>(std::numeric_limits<difference_type>::max()) / sizeof(T);
-        const size_type by_alloc = traits::max_size(alloc());
-        return by_alloc < by_type ? by_alloc : by_type;
+        return detail::max_count_for<difference_type, size_type>(traits::max_size(alloc()), sizeof(T));
     }
     /// Gives back the spare block and the unused part of the map; an empty
     /// deque gives back everything. Complexity: O(size / block size).

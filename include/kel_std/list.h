@@ -392,9 +392,7 @@ public:
     /// The largest number of elements the list could hold: the lesser of
     /// the allocator's node limit and what `difference_type` can count.
     size_type max_size() const noexcept {
-        const size_type by_alloc = node_traits::max_size(alloc());
-        const size_type by_type = static_cast<size_type>(std::numeric_limits<difference_type>::max()) / sizeof(node);
-        return by_alloc < by_type ? by_alloc : by_type;
+        return detail::max_count_for<difference_type, size_type>(node_traits::max_size(alloc()), sizeof(node));
     }
 
     // ---- modifiers ----

@@ -108,17 +108,6 @@ namespace detail {
 
 struct vector_inspector;
 
-/// The largest element count of a vector: within the allocator's limit, and
-/// small enough that a distance between iterators (and the buffer's size in
-/// bytes) fits in the difference type whose largest value is `diff_max`.
-/// Written over the size type, so that the arithmetic of a 32-bit `size_t`
-/// can be checked on any machine.
-template <class Size>
-Size vector_max_size(Size alloc_max, Size diff_max, Size element_size) noexcept {
-    const Size own = diff_max / element_size;
-    return alloc_max < own ? alloc_max : own;
-}
-
 /// The capacity that makes room for `n` more elements beyond `size`: the
 /// size plus the larger of the size and `n` (geometric growth), at most
 /// `max`. Requires: `n <= max - size`.
@@ -427,9 +416,8 @@ public:
     /// The largest possible number of elements: the allocator's
     /// `max_size()`, at most `PTRDIFF_MAX / sizeof(T)`.
     size_type max_size() const noexcept {
-        return detail::vector_max_size<size_type>(static_cast<size_type>(alloc_traits::max_size(alloc())),
-                                                  static_cast<size_type>(std::numeric_limits<difference_type>::max()),
-                                                  sizeof(T));
+        return detail::max_count_for<difference_type, size_type>(
+            static_cast<size_type>(alloc_traits::max_size(alloc())), sizeof(T));
     }
     /// The number of elements the buffer holds.
     size_type capacity() const noexcept { return static_cast<size_type>(impl_.limit - impl_.first); }

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <iterator>
+#include <limits>
 #include <type_traits>
 #include <utility>
 
@@ -92,6 +93,24 @@ template <class It>
 using iter_mapped_t = typename iter_value_t<It>::second_type;
 template <class It>
 using iter_to_alloc_t = std::pair<const iter_key_t<It>, iter_mapped_t<It>>;
+
+/// The largest count of objects of `object_size` bytes that a container can
+/// promise: within the allocator's limit `alloc_max`, and small enough that
+/// a distance between positions (and a buffer of them in bytes) fits in the
+/// difference type whose largest value is `diff_max`. Written over the size
+/// type, so that the arithmetic of a 32-bit `size_t` can be checked on any
+/// machine.
+template <class Size>
+constexpr Size max_count(Size alloc_max, Size diff_max, Size object_size) noexcept {
+    return alloc_max < diff_max / object_size ? alloc_max : diff_max / object_size;
+}
+
+/// `max_count` for a container whose positions differ by `Difference`.
+template <class Difference, class Size>
+constexpr Size max_count_for(Size alloc_max, std::size_t object_size) noexcept {
+    return max_count<Size>(alloc_max, static_cast<Size>(std::numeric_limits<Difference>::max()),
+                           static_cast<Size>(object_size));
+}
 
 template <class T>
 struct type_identity {

@@ -622,9 +622,7 @@ public:
     bool empty() const noexcept { return impl_.size == 0; }
     size_type size() const noexcept { return impl_.size; }
     size_type max_size() const noexcept {
-        const size_type by_alloc = node_traits::max_size(node_alloc_ref());
-        const size_type by_type = static_cast<size_type>(std::numeric_limits<difference_type>::max()) / sizeof(node);
-        return by_alloc < by_type ? by_alloc : by_type;
+        return detail::max_count_for<difference_type, size_type>(node_traits::max_size(node_alloc_ref()), sizeof(node));
     }
 
     // ---- modifiers ----
