@@ -11,7 +11,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 jobs=2
-step() { printf '\n==== %s ====\n' "$*"; }
+step() { printf '\n==== %s ==== [%s]\n' "$*" "$(date +%T)"; }
 
 sh .ci/install-packages.sh
 
