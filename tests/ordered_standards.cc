@@ -6,6 +6,8 @@
 #include <kel_std/map.h>
 #include <kel_std/set.h>
 
+#include "support/platform.h"
+
 #include <cstdio>
 #include <functional>
 #include <limits>
@@ -142,7 +144,7 @@ void use_map_common(Map& m) {
 // nothing to compare with.)
 template <class Std, class Ours>
 void compare_like_std(const Ours& a, const Ours& b, const char* what) {
-#if defined(__cpp_lib_three_way_comparison) && __cpp_lib_three_way_comparison >= 201907L
+#if KEL_TEST_HAVE_STD_THREE_WAY
     const Std sa(a.begin(), a.end()), sb(b.begin(), b.end());
     static_assert(std::is_same<decltype(a <=> b), decltype(sa <=> sb)>::value, "the category of <=>");
     expect((a == b) == (sa == sb) && (a != b) == (sa != sb) && (a < b) == (sa < sb) && (a <= b) == (sa <= sb) &&

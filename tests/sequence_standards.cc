@@ -15,6 +15,8 @@
 #include <kel_std/stack.h>
 #include <kel_std/vector.h>
 
+#include "support/platform.h"
+
 #if __cplusplus > 201703L
 #include <compare>
 #endif
@@ -75,7 +77,7 @@ int use_lists() {
     kel_std::forward_list<int> c{1, 2}, d{1, 3};
     swap(a, a);
     swap(c, c);
-#if defined(__cpp_lib_three_way_comparison) && __cpp_lib_three_way_comparison >= 201907L
+#if KEL_TEST_HAVE_STD_THREE_WAY
     // (std::compare_three_way calls the containers' <=>.)
     failures += !(std::compare_three_way()(a, b) < 0 && std::compare_three_way()(c, d) < 0 && a != b && c != d);
 #else
